@@ -1,0 +1,117 @@
+#include <windows.h>
+
+#include <algorithm>
+#include <string>
+
+#include "desktop/Handle.h"
+#include "desktop/WideText.h"
+#include "image/FileAccess.h"
+#include "image/Messages.h"
+
+namespace sw {
+namespace {
+
+class Win32InputFile : public InputFile {
+ public:
+  Win32InputFile(UniqueFileHandle file, uint64_t size) : file_(std::move(file)), size_(size) {}
+  uint64_t Size() const override { return size_; }
+
+  size_t Read(void* buffer, size_t count) override {
+    size_t done = 0;
+    while (done < count) {
+      const DWORD chunk = static_cast<DWORD>(std::min<size_t>(count - done, 1u << 30));
+      DWORD got = 0;
+      if (!ReadFile(file_.Get(), static_cast<char*>(buffer) + done, chunk, &got, nullptr) || got == 0) break;
+      done += got;
+    }
+    return done;
+  }
+
+ private:
+  UniqueFileHandle file_;
+  uint64_t size_;
+};
+
+class Win32FileSink : public ByteSink {
+ public:
+  explicit Win32FileSink(HANDLE file) : file_(file) {}
+  void Write(const void* data, size_t count) override {
+    size_t done = 0;
+    while (done < count) {
+      const DWORD chunk = static_cast<DWORD>(std::min<size_t>(count - done, 1u << 30));
+      DWORD put = 0;
+      if (!WriteFile(file_, static_cast<const char*>(data) + done, chunk, &put, nullptr) || put == 0)
+        throw msg::WriteError();
+      done += put;
+    }
+  }
+
+ private:
+  HANDLE file_;
+};
+
+std::wstring FolderOf(const std::wstring& path) {
+  const size_t separator = path.find_last_of(L"\\/:");
+  if (separator == std::wstring::npos) return L".";
+  if (path[separator] == L':') return path.substr(0, separator + 1);
+  return separator == 0 ? path.substr(0, 1) : path.substr(0, separator);
+}
+
+// Deletes the temporary file unless it was moved into place.
+class TemporaryFile {
+ public:
+  explicit TemporaryFile(const std::wstring& folder) {
+    wchar_t name[MAX_PATH + 16] = {};
+    if (GetTempFileNameW(folder.c_str(), L"sw", 0, name) == 0) return;
+    name_ = name;
+    file_.Reset(CreateFileW(name_.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                            FILE_ATTRIBUTE_NORMAL, nullptr));
+  }
+  ~TemporaryFile() {
+    file_.Reset();
+    if (!name_.empty() && !kept_) DeleteFileW(name_.c_str());
+  }
+  TemporaryFile(const TemporaryFile&) = delete;
+  TemporaryFile& operator=(const TemporaryFile&) = delete;
+
+  bool Opened() const { return static_cast<bool>(file_); }
+  HANDLE Get() const { return file_.Get(); }
+  bool Close() { return CloseHandle(file_.Release()) != 0; }
+  bool MoveTo(const std::wstring& target) {
+    kept_ = MoveFileExW(name_.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
+    return kept_;
+  }
+
+ private:
+  std::wstring name_;
+  UniqueFileHandle file_;
+  bool kept_ = false;
+};
+
+}  // namespace
+
+std::unique_ptr<InputFile> OpenInputFile(const std::string& path) {
+  const std::wstring wide = Utf8ToWide(path);
+  UniqueFileHandle file(path.empty() ? INVALID_HANDLE_VALUE
+                                     : CreateFileW(wide.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                                   OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) throw msg::FileOpen(path);
+  LARGE_INTEGER size{};
+  if (!GetFileSizeEx(file.Get(), &size)) throw msg::FileOpen(path);
+  return std::make_unique<Win32InputFile>(std::move(file), static_cast<uint64_t>(size.QuadPart));
+}
+
+void ReplaceFileWith(const std::string& path, const std::function<void(ByteSink&)>& write) {
+  const std::wstring wide = Utf8ToWide(path);
+  const DWORD attributes = path.empty() ? INVALID_FILE_ATTRIBUTES : GetFileAttributesW(wide.c_str());
+  if (path.empty() || (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)))
+    throw msg::FileCreate(path);
+  TemporaryFile temporary(FolderOf(wide));
+  if (!temporary.Opened()) throw msg::FileCreate(path);
+  Win32FileSink sink(temporary.Get());
+  write(sink);
+  if (!temporary.Close()) throw msg::WriteError();
+  if (!temporary.MoveTo(wide)) throw msg::FileCreate(path);
+}
+
+}  // namespace sw

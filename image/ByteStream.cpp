@@ -1,0 +1,26 @@
+#include "image/ByteStream.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "image/Messages.h"
+
+namespace sw {
+
+void ByteSource::ReadExact(void* buffer, size_t count) {
+  if (Read(buffer, count) != count) throw msg::ReadError();
+}
+
+size_t MemorySource::Read(void* buffer, size_t count) {
+  const size_t n = std::min(count, size_ - position_);
+  if (n > 0) std::memcpy(buffer, data_ + position_, n);
+  position_ += n;
+  return n;
+}
+
+void MemorySink::Write(const void* data, size_t count) {
+  const auto* bytes = static_cast<const uint8_t*>(data);
+  bytes_.insert(bytes_.end(), bytes, bytes + count);
+}
+
+}  // namespace sw

@@ -1,0 +1,37 @@
+#pragma once
+// The message catalogue: every text the user can be shown, formed in one place.
+// Texts are UTF-8; paths and field texts are inserted exactly as given.
+
+#include <string>
+
+#include "image/Error.h"
+
+namespace sw::msg {
+
+Error IntegerFormat(const std::string& fieldText);  // "'%s' is not a valid integer value"
+Error FileOpen(const std::string& path);             // "Cannot open file %s"
+Error FileCreate(const std::string& path);           // "Cannot create file %s"
+Error ReadError();                                   // "Stream read error"
+Error WriteError();                                  // "Stream write error"
+Error InvalidBitmap();                               // "Bitmap image is not valid"
+Error Jpeg(int code);                                // "JPEG error #%d"
+// The system's text for the last error when there is one, else "Out of system resources".
+Error Resource(const std::string& systemText = std::string());
+Error DivisionByZero();                              // "Floating point division by zero"
+Error InvalidOperation();                            // "Invalid floating point operation"
+// "System Error.  Code: %d." CR LF and the system's text for the code, with its
+// trailing blanks, line breaks and full stops removed.
+Error OsError(int code, const std::string& systemText);
+Error OutOfMemory();                                 // "Out of memory" (no error code to report)
+Error NotEnoughMemoryForPicture();                   // OS error 8, the system's own text
+Error RegistryCreateKey(const std::string& section); // "Failed to create key %s"
+Error RegistrySetData(const std::string& valueName); // "Failed to set data for '%s'"
+Error OutOfMemoryExpandingStream();                  // "Out of memory while expanding memory stream"
+Error NotEnoughTimers();                             // "Not enough timers available"
+
+// The error box's rule: a non-empty text whose last character's code is above
+// '.' (0x2E) gets a final "."; in UTF-8 every byte of a non-ASCII character is
+// above 0x2E, so comparing the last byte gives the same answer as the code.
+std::string WithFinalFullStop(const std::string& text);
+
+}  // namespace sw::msg

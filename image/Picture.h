@@ -1,0 +1,188 @@
+#pragma once
+// The working image: an in-memory raster picture that is empty, display-
+// compatible or a DIB, with a pixel store shared between copies and copied on
+// the first change (copy on write).
+//
+// Pixel memory is kept exactly as a Windows DIB lays it out: rows padded to 4
+// bytes, bottom-up for a positive recorded height and top-down for a negative
+// one. So a BMP file's pixel block is read into it and written from it in one
+// piece, and a display-compatible picture already is its own DIB form.
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+namespace sw {
+
+// Red in bits 0-7, green 8-15, blue 16-23; bits 24-31 zero.
+using ColorValue = uint32_t;
+constexpr ColorValue kColorOutside = 0xFFFFFFFFu;  // what a read outside the picture gives
+constexpr ColorValue kColorWhite = 0x00FFFFFFu;
+
+constexpr uint32_t kBiRgb = 0;
+constexpr uint32_t kBiRle8 = 1;
+constexpr uint32_t kBiRle4 = 2;
+constexpr uint32_t kBiBitfields = 3;
+
+// The picture description record, field for field the platform's DIBSECTION.
+struct BitmapPart {  // BITMAP
+  int32_t bmType = 0;
+  int32_t bmWidth = 0;
+  int32_t bmHeight = 0;
+  int32_t bmWidthBytes = 0;
+  uint16_t bmPlanes = 0;
+  uint16_t bmBitsPixel = 0;
+  void* bmBits = nullptr;  // null for a display-compatible picture without DIB form
+};
+
+struct BitmapInfoHeader {  // BITMAPINFOHEADER, written byte for byte by the BMP writer
+  uint32_t biSize = 0;     // 0: a display-compatible picture without DIB form
+  int32_t biWidth = 0;
+  int32_t biHeight = 0;    // negative: rows stored top-down
+  uint16_t biPlanes = 0;
+  uint16_t biBitCount = 0;
+  uint32_t biCompression = 0;
+  uint32_t biSizeImage = 0;
+  int32_t biXPelsPerMeter = 0;
+  int32_t biYPelsPerMeter = 0;
+  uint32_t biClrUsed = 0;
+  uint32_t biClrImportant = 0;
+};
+static_assert(sizeof(BitmapInfoHeader) == 40, "BITMAPINFOHEADER is 40 bytes");
+
+struct PictureDescription {  // DIBSECTION
+  BitmapPart dsBm;
+  BitmapInfoHeader dsBmih;
+  uint32_t dsBitfields[3] = {0, 0, 0};  // red, green, blue masks
+  void* dshSection = nullptr;
+  uint32_t dsOffset = 0;
+};
+
+struct PaletteEntry {  // RGBQUAD
+  uint8_t rgbBlue = 0;
+  uint8_t rgbGreen = 0;
+  uint8_t rgbRed = 0;
+  uint8_t rgbReserved = 0;
+};
+static_assert(sizeof(PaletteEntry) == 4, "RGBQUAD is 4 bytes");
+
+// Bytes per stored row: each row filled up to a multiple of 4 bytes.
+uint64_t RowStride(int64_t width, int bitsPerPixel);
+
+// No pixel store is ever made above this size (16384 x 16384 at 32 bits), so
+// that hostile sizes in files or typed by the user never exhaust memory.
+constexpr uint64_t kMaxPixelStoreBytes = uint64_t{1} << 30;
+
+// The bytes a store of this size and depth takes, or 0 when it could not be
+// made: a negative size, or more than kMaxPixelStoreBytes.
+uint64_t PixelStoreBytes(int64_t width, int64_t height, int bitsPerPixel);
+
+// What a reader gives to make a DIB picture: header (width, recorded height,
+// bit count 1/4/8/16/24/32, compression BI_RGB or BI_BITFIELDS), the masks
+// (used with BI_BITFIELDS) and the colour table (at most 256 entries).
+struct DibLayout {
+  BitmapInfoHeader header;
+  uint32_t masks[3] = {0, 0, 0};
+  std::vector<PaletteEntry> colorTable;
+};
+
+class Picture {
+ public:
+  // A new empty, display-compatible picture: width 0, height 0, no store.
+  Picture();
+  // Copies share the pixel store; the first change through either one gives
+  // it a private copy.
+  Picture(const Picture&) = default;
+  Picture& operator=(const Picture&) = default;
+  Picture(Picture&&) noexcept = default;
+  Picture& operator=(Picture&&) noexcept = default;
+  void CopyFrom(const Picture& other) { *this = other; }
+
+  // A DIB picture with zeroed pixel memory, to be filled by a reader.
+  // Raises "Bitmap image is not valid" for a layout no DIB can have (width
+  // <= 0, height 0, another bit count, bit fields at a depth other than 16 or
+  // 32, a colour table above 256) and the resource error for a store above
+  // the limit.
+  static Picture CreateDib(const DibLayout& layout);
+  // A display-compatible picture of this size, every pixel white.
+  static Picture CreateDisplayCompatible(int32_t width, int32_t height);
+
+  int32_t Width() const { return width_; }
+  int32_t Height() const { return height_; }  // always the absolute value
+  // A size the store can't be made in (negative, above the limit) raises the
+  // resource error and leaves the picture as it was.
+  void SetWidth(int32_t width);
+  void SetHeight(int32_t height);
+
+  bool IsEmpty() const { return width_ == 0 || height_ == 0; }
+  bool IsDisplayCompatible() const { return store_->displayCompatible; }
+  bool IsDib() const { return !store_->displayCompatible; }
+
+  ColorValue ReadPixel(int32_t x, int32_t y) const;
+  void WritePixel(int32_t x, int32_t y, ColorValue color);
+
+  // Whole rows as colour values (row 0 at the top), for code that walks every
+  // pixel; the same values as ReadPixel and WritePixel give one at a time.
+  void ReadRow(int32_t y, ColorValue* colors) const;
+  void WriteRow(int32_t y, const ColorValue* colors);
+
+  // Direct access to the pixel memory in its stored (DIB) order.
+  int BitsPerPixel() const { return store_->bitsPerPixel; }
+  bool IsTopDown() const { return store_->topDown; }
+  size_t Stride() const { return store_->stride; }
+  size_t ImageBytes() const { return store_->bits.size(); }
+  const uint8_t* Bits() const { return store_->bits.data(); }
+  uint8_t* MutableBits();  // makes the store private and drops any DIB form
+  // The row that shows as row y (0 at the top), whatever the stored order.
+  const uint8_t* Row(int32_t y) const;
+  uint8_t* MutableRow(int32_t y);
+
+  uint32_t Compression() const { return store_->compression; }
+  const uint32_t* Masks() const { return store_->masks; }
+
+  // The DIB's own colour table (pictures of 8 bits or fewer).
+  const std::vector<PaletteEntry>& ColorTable() const { return store_->colorTable; }
+  void SetColorTable(std::vector<PaletteEntry> entries);
+  // A palette of the picture's own besides the colour table (a BMP file of
+  // more than 8 bits with a colour table); it never changes pixel values.
+  const std::vector<PaletteEntry>& OwnPalette() const { return store_->ownPalette; }
+  void SetOwnPalette(std::vector<PaletteEntry> entries);
+
+  const PictureDescription& Description() const;
+  PictureDescription& MutableDescription();  // makes the store private
+  bool HasDibForm() const { return store_->description.dsBmih.biSize != 0; }
+  // Gives a display-compatible picture its DIB form: a bottom-up 40-byte
+  // header of its own depth, BI_RGB, image size stride x height.
+  void EnsureDibForm();
+
+ private:
+  struct Store {
+    bool displayCompatible = true;
+    int bitsPerPixel = 32;
+    bool topDown = false;
+    uint32_t compression = kBiRgb;
+    uint32_t masks[3] = {0, 0, 0};
+    size_t stride = 0;
+    std::vector<uint8_t> bits;
+    std::vector<PaletteEntry> colorTable;
+    std::vector<PaletteEntry> ownPalette;
+    PictureDescription description;
+  };
+
+  void MakePrivate();
+  void Resize(int32_t width, int32_t height);
+  void RefreshDescription(Store& store) const;
+  size_t StoredRowIndex(int32_t y) const;
+  ColorValue DecodePixel(const uint8_t* row, int32_t x) const;
+  void EncodePixel(uint8_t* row, int32_t x, ColorValue color) const;
+
+  int32_t width_ = 0;
+  int32_t height_ = 0;
+  std::shared_ptr<Store> store_;
+};
+
+// The classic default colour of system colour `index` (COLOR_WINDOW and the rest).
+ColorValue DefaultSystemColor(uint32_t index);
+
+}  // namespace sw

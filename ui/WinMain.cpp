@@ -1,0 +1,5 @@
+#include <windows.h>
+
+#include "ui/Shell.h"
+
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) { return sw::RunApplication(); }
