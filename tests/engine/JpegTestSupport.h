@@ -17,6 +17,10 @@
 
 #include <jpeglib.h>
 
+#ifndef _WIN32
+#include <sys/wait.h>
+#endif
+
 #include "image/Jpeg.h"
 #include "image/Picture.h"
 
@@ -68,7 +72,7 @@ class EightBitOutputScope {
 inline ColorValue PatternColor(int x, int y) {
   const uint32_t red = static_cast<uint32_t>((x * 251 / 64 + y) & 0xFF);
   const uint32_t green = static_cast<uint32_t>((y * 241 / 48 + 3 * x) & 0xFF);
-  const uint32_t blue = ((x / 5 + y / 3) % 2) != 0 ? 220u : 30u;
+  const uint32_t blue = ((x / 8 + y / 8) % 2) != 0 ? 200u : 40u;
   return red | (green << 8) | (blue << 16);
 }
 
@@ -260,12 +264,17 @@ inline void WritePpm(const std::string& path, const Picture& picture) {
   WriteFile(path, file);
 }
 
-inline int RunTool(const std::string& command) { return std::system((command + " 2>/dev/null").c_str()); }
+// The tool's exit code: 0, or 2 when the library warned (a cut-off file).
+inline int RunTool(const std::string& command) {
+  const int status = std::system((command + " 2>/dev/null").c_str());
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
 
 // djpeg's decode of the file, widened to RGB.
 inline Ppm Djpeg(const std::string& jpegPath, const std::string& options) {
   const std::string out = jpegPath + ".djpeg.pnm";
-  EXPECT_EQ(RunTool("djpeg " + options + " -pnm -outfile '" + out + "' '" + jpegPath + "'"), 0) << options;
+  const int status = RunTool("djpeg " + options + " -pnm -outfile '" + out + "' '" + jpegPath + "'");
+  EXPECT_TRUE(status == 0 || status == 2) << "djpeg " << options << " gave " << status;
   return ParsePnm(ReadFile(out));
 }
 
