@@ -76,9 +76,15 @@ class TemporaryFile {
 
   bool Opened() const { return static_cast<bool>(file_); }
   HANDLE Get() const { return file_.Get(); }
-  bool Close() { return CloseHandle(file_.Release()) != 0; }
+  // Puts the data on the disk before the file can take the target's place: a
+  // full disk or an I/O error can surface only here.
+  bool FlushAndClose() {
+    const bool flushed = FlushFileBuffers(file_.Get()) != 0;
+    const bool closed = CloseHandle(file_.Release()) != 0;
+    return flushed && closed;
+  }
   bool MoveTo(const std::wstring& target) {
-    kept_ = MoveFileExW(name_.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
+    kept_ = MoveFileExW(name_.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
     return kept_;
   }
 
@@ -104,13 +110,15 @@ std::unique_ptr<InputFile> OpenInputFile(const std::string& path) {
 void ReplaceFileWith(const std::string& path, const std::function<void(ByteSink&)>& write) {
   const std::wstring wide = Utf8ToWide(path);
   const DWORD attributes = path.empty() ? INVALID_FILE_ATTRIBUTES : GetFileAttributesW(wide.c_str());
-  if (path.empty() || (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)))
+  // What CREATE_ALWAYS could not open is not replaced either: a folder or a read-only file.
+  if (path.empty() ||
+      (attributes != INVALID_FILE_ATTRIBUTES && (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY))))
     throw msg::FileCreate(path);
   TemporaryFile temporary(FolderOf(wide));
   if (!temporary.Opened()) throw msg::FileCreate(path);
   Win32FileSink sink(temporary.Get());
   write(sink);
-  if (!temporary.Close()) throw msg::WriteError();
+  if (!temporary.FlushAndClose()) throw msg::WriteError();
   if (!temporary.MoveTo(wide)) throw msg::FileCreate(path);
 }
 

@@ -3,6 +3,8 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
+#include <cstdlib>
 #include <string>
 
 #include "image/FileAccess.h"
@@ -53,25 +55,42 @@ class PosixFileSink : public ByteSink {
   int fd_;
 };
 
+std::string FolderOf(const std::string& path) {
+  const size_t slash = path.rfind('/');
+  return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
 // Removes the temporary file unless it was moved into place.
 class TemporaryFile {
  public:
-  explicit TemporaryFile(const std::string& target) : name_(TemplateFor(target)) {
+  explicit TemporaryFile(const std::string& target) {
+    const std::string folder = FolderOf(target);
+    const std::string name = target.substr(folder.size());
+    // Named after the target where the name leaves room, so a left-over file is recognisable.
+    name_ = folder + "." + name + ".XXXXXX";
     fd_ = ::mkstemp(&name_[0]);
+    if (fd_ < 0 && errno == ENAMETOOLONG) {
+      name_ = folder + ".stretchwell.XXXXXX";
+      fd_ = ::mkstemp(&name_[0]);
+    }
+    created_ = fd_ >= 0;
   }
   ~TemporaryFile() {
     if (fd_ >= 0) ::close(fd_);
-    if (!kept_) ::unlink(name_.c_str());
+    if (created_ && !kept_) ::unlink(name_.c_str());
   }
   TemporaryFile(const TemporaryFile&) = delete;
   TemporaryFile& operator=(const TemporaryFile&) = delete;
 
   bool Opened() const { return fd_ >= 0; }
   int Descriptor() const { return fd_; }
-  bool Close() {
-    const int fd = fd_;
+  // Puts the data on the disk before the file can take the target's place: a
+  // full disk or an I/O error can surface only here.
+  bool SyncAndClose() {
+    const bool synced = ::fsync(fd_) == 0;
+    const bool closed = ::close(fd_) == 0;
     fd_ = -1;
-    return ::close(fd) == 0;
+    return synced && closed;
   }
   bool MoveTo(const std::string& target) {
     kept_ = ::rename(name_.c_str(), target.c_str()) == 0;
@@ -79,21 +98,27 @@ class TemporaryFile {
   }
 
  private:
-  static std::string TemplateFor(const std::string& target) {
-    const size_t slash = target.rfind('/');
-    const std::string folder = slash == std::string::npos ? std::string() : target.substr(0, slash + 1);
-    const std::string name = slash == std::string::npos ? target : target.substr(slash + 1);
-    return folder + "." + name + ".XXXXXX";
-  }
-
   std::string name_;
   int fd_ = -1;
+  bool created_ = false;
   bool kept_ = false;
 };
+
+// A symbolic link stays a link: the file it names is the one replaced.
+std::string ResolvedTarget(const std::string& path) {
+  struct stat link {};
+  if (::lstat(path.c_str(), &link) != 0 || !S_ISLNK(link.st_mode)) return path;
+  char* resolved = ::realpath(path.c_str(), nullptr);
+  if (resolved == nullptr) return path;
+  std::string target(resolved);
+  std::free(resolved);
+  return target;
+}
 
 }  // namespace
 
 std::unique_ptr<InputFile> OpenInputFile(const std::string& path) {
+  // POSIX has no share modes; other programs stay free to read and write.
   const int fd = path.empty() ? -1 : ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) throw msg::FileOpen(path);
   struct stat info {};
@@ -105,20 +130,31 @@ std::unique_ptr<InputFile> OpenInputFile(const std::string& path) {
 }
 
 void ReplaceFileWith(const std::string& path, const std::function<void(ByteSink&)>& write) {
+  if (path.empty()) throw msg::FileCreate(path);
+  const std::string target = ResolvedTarget(path);
   struct stat existing {};
-  if (path.empty() || (::stat(path.c_str(), &existing) == 0 && S_ISDIR(existing.st_mode)))
-    throw msg::FileCreate(path);
-  TemporaryFile temporary(path);
+  const bool exists = ::stat(target.c_str(), &existing) == 0;
+  // What could not be opened for writing in place is not replaced either:
+  // a folder, or a file without write permission.
+  if (exists && (S_ISDIR(existing.st_mode) || ::access(target.c_str(), W_OK) != 0)) throw msg::FileCreate(path);
+  TemporaryFile temporary(target);
   if (!temporary.Opened()) throw msg::FileCreate(path);
-  // mkstemp makes the file private; give it the mode a newly created file gets.
-  const mode_t mask = ::umask(0);
-  ::umask(mask);
-  ::fchmod(temporary.Descriptor(), 0666 & ~mask);
+  // mkstemp makes the file private: give it the mode of the file it replaces,
+  // or the one a newly created file gets.
+  mode_t mode = 0;
+  if (exists) {
+    mode = existing.st_mode & 07777;
+  } else {
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    mode = 0666 & ~mask;
+  }
+  ::fchmod(temporary.Descriptor(), mode);
 
   PosixFileSink sink(temporary.Descriptor());
   write(sink);
-  if (!temporary.Close()) throw msg::WriteError();
-  if (!temporary.MoveTo(path)) throw msg::FileCreate(path);
+  if (!temporary.SyncAndClose()) throw msg::WriteError();
+  if (!temporary.MoveTo(target)) throw msg::FileCreate(path);
 }
 
 }  // namespace sw

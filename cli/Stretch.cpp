@@ -1,0 +1,247 @@
+#include "cli/Stretch.h"
+
+#include <cmath>
+#include <filesystem>
+#include <optional>
+#include <ostream>
+
+#include "image/IntegerText.h"
+#include "image/Messages.h"
+#include "image/PictureType.h"
+#include "image/ResizeRun.h"
+
+namespace sw {
+namespace {
+
+constexpr const char* kVersion = "stretch 1.0";
+constexpr const char* kUsage =
+    "usage: stretch -W WIDTH -H HEIGHT [-f bmp|jpg] [-q] -o TARGET SOURCE\n"
+    "       stretch (-W WIDTH | -H HEIGHT | both) [-f bmp|jpg] [-q] -o FOLDER SOURCE...\n"
+    "\n"
+    "Resizes pictures (BMP or JPEG) with Stretchwell's exact bilinear resampling.\n"
+    "  -W WIDTH, -H HEIGHT  the new size; give one of them to keep the aspect ratio\n"
+    "  -f bmp|jpg           output format (default: by the target's extension; in a\n"
+    "                       folder, by the source's type)\n"
+    "  -o TARGET|FOLDER     the file to write, or an existing folder for the outputs\n"
+    "  -q                   no progress bar\n"
+    "  --wallpaper          make the written file the desktop wallpaper (Windows, one source)\n"
+    "  --help, --version\n";
+
+struct Options {
+  std::optional<std::string> width, height, format, output;
+  bool quiet = false;
+  bool wallpaper = false;
+  std::vector<std::string> sources;
+};
+
+struct UsageError {
+  std::string text;
+};
+
+Options ParseArguments(const std::vector<std::string>& args) {
+  Options options;
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    const auto value = [&]() -> std::string {
+      if (i + 1 >= args.size()) throw UsageError{"option " + arg + " needs a value"};
+      return args[++i];
+    };
+    if (arg == "-W") {
+      options.width = value();
+    } else if (arg == "-H") {
+      options.height = value();
+    } else if (arg == "-f") {
+      options.format = value();
+      if (*options.format != "bmp" && *options.format != "jpg")
+        throw UsageError{"-f takes bmp or jpg, not " + *options.format};
+    } else if (arg == "-o") {
+      options.output = value();
+    } else if (arg == "-q") {
+      options.quiet = true;
+    } else if (arg == "--wallpaper") {
+      options.wallpaper = true;
+    } else if (arg == "--") {
+      options.sources.insert(options.sources.end(), args.begin() + static_cast<long>(i) + 1, args.end());
+      break;
+    } else if (arg.size() > 1 && arg[0] == '-') {
+      throw UsageError{"unknown option " + arg};
+    } else {
+      options.sources.push_back(arg);
+    }
+  }
+  if (options.sources.empty()) throw UsageError{"no SOURCE given"};
+  if (!options.output) throw UsageError{"no -o TARGET given"};
+  if (!options.width && !options.height) throw UsageError{"give -W, -H or both"};
+  return options;
+}
+
+bool IsFolder(const std::string& path) {
+  std::error_code ignored;
+  return std::filesystem::is_directory(std::filesystem::u8path(path), ignored);
+}
+
+// The source's file name without folder and extension.
+std::string BaseName(const std::string& path) {
+  const size_t folderEnd = path.find_last_of("/\\:");
+  std::string name = folderEnd == std::string::npos ? path : path.substr(folderEnd + 1);
+  const size_t dot = name.rfind('.');
+  if (dot != std::string::npos && dot > 0) name.resize(dot);
+  return name;
+}
+
+std::string JoinPath(const std::string& folder, const std::string& name) {
+  return (std::filesystem::u8path(folder) / std::filesystem::u8path(name)).u8string();
+}
+
+// The size left out, keeping the aspect ratio: Round(old x new / old) in
+// double precision, ties to even.
+std::string KeptAspectSize(int32_t oldSize, const std::string& givenText, int32_t givenOld) {
+  const int32_t given = ParseInteger(givenText);
+  if (givenOld == 0) throw given == 0 ? msg::InvalidOperation() : msg::DivisionByZero();
+  const double size = std::nearbyint(static_cast<double>(oldSize) * given / givenOld);
+  if (!(size >= INT32_MIN && size <= INT32_MAX)) throw msg::Resource();
+  return DecimalText(static_cast<int64_t>(size));
+}
+
+// The run's view of the "window": the command line's answers.
+class CommandLineView : public RunView {
+ public:
+  CommandLineView(std::string width, std::string height, int format, std::string target, bool wallpaper,
+                  std::ostream* progress, const StretchEnvironment& environment)
+      : width_(std::move(width)),
+        height_(std::move(height)),
+        format_(format),
+        target_(std::move(target)),
+        wallpaper_(wallpaper),
+        progress_(progress),
+        environment_(environment) {}
+
+  void SetMainWindowEnabled(bool) override {}
+  std::string NewWidthText() override { return width_; }
+  std::string NewHeightText() override { return height_; }
+  int FormatIndex() override { return format_; }
+  std::string FormatItemText(int index) override { return index == 0 ? "bmp" : "jpg"; }
+  bool WallpaperChecked() override { return wallpaper_; }
+  bool ExecuteSaveDialog(const std::string&, const std::string&, std::string& path) override {
+    EndProgress();
+    path = target_;
+    return true;
+  }
+  void SetDesktopWallpaper(const std::string& path) override {
+    if (environment_.setDesktopWallpaper) environment_.setDesktopWallpaper(path);
+  }
+  void RefreshDesktopWallpaper() override {
+    if (environment_.refreshDesktopWallpaper) environment_.refreshDesktopWallpaper();
+  }
+  void ClearFields() override {}
+
+  void SetProgress(int percent) override {
+    if (!progress_ || percent == shown_) return;
+    shown_ = percent;
+    const int filled = percent * 30 / 100;
+    *progress_ << "\r[" << std::string(static_cast<size_t>(filled), '#')
+               << std::string(static_cast<size_t>(30 - filled), ' ') << "] " << percent << "%" << std::flush;
+    drawn_ = true;
+  }
+  void ProcessPendingMessages() override {}
+  bool IsQuitting() override { return false; }
+
+  void EndProgress() {
+    if (drawn_) *progress_ << "\r" << std::string(40, ' ') << "\r" << std::flush;
+    drawn_ = false;
+  }
+
+ private:
+  std::string width_, height_;
+  int format_;
+  std::string target_;
+  bool wallpaper_;
+  std::ostream* progress_;
+  const StretchEnvironment& environment_;
+  int shown_ = -1;
+  bool drawn_ = false;
+};
+
+// One source, as a freshly started program would do it: Browse, then Execute.
+void StretchOne(const Options& options, const std::string& source, const std::string& target, int format,
+                std::ostream& err, const StretchEnvironment& environment) {
+  RunState state;
+  state.WorkBitmap = std::make_unique<Picture>();
+  state.WorkJpeg = std::make_unique<WorkJpeg>();
+  state.SourceFileName = source;
+  ReadSourcePicture(state, source);
+
+  std::string width = options.width.value_or(std::string());
+  std::string height = options.height.value_or(std::string());
+  if (!options.width) width = KeptAspectSize(state.OldWidth, height, state.OldHeight);
+  if (!options.height) height = KeptAspectSize(state.OldHeight, width, state.OldWidth);
+
+  std::ostream* progress = environment.errorIsTerminal && !options.quiet ? &err : nullptr;
+  CommandLineView view(width, height, format, target, options.wallpaper, progress, environment);
+  try {
+    RunResize(state, view);
+  } catch (...) {
+    view.EndProgress();
+    throw;
+  }
+}
+
+int FormatOf(const Options& options, const std::string& byName) {
+  if (options.format) return *options.format == "bmp" ? 0 : 1;
+  return IsBmpPath(byName) ? 0 : 1;
+}
+
+}  // namespace
+
+int RunStretch(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+               const StretchEnvironment& environment) {
+  for (const std::string& arg : args) {
+    if (arg == "--") break;
+    if (arg == "--help") {
+      out << kUsage;
+      return 0;
+    }
+    if (arg == "--version") {
+      out << kVersion << "\n";
+      return 0;
+    }
+  }
+  Options options;
+  bool intoFolder = false;
+  try {
+    options = ParseArguments(args);
+    intoFolder = IsFolder(*options.output);
+    if (options.sources.size() > 1 && !intoFolder)
+      throw UsageError{"with several sources, -o must name an existing folder"};
+    if (options.wallpaper && options.sources.size() > 1) throw UsageError{"--wallpaper takes one source"};
+    if (options.wallpaper && !environment.setDesktopWallpaper)
+      throw UsageError{"--wallpaper is only available on Windows"};
+  } catch (const UsageError& usage) {
+    err << "stretch: " << usage.text << "\n" << kUsage;
+    return 2;
+  }
+
+  int status = 0;
+  for (const std::string& source : options.sources) {
+    try {
+      std::string target = *options.output;
+      int format;
+      if (intoFolder) {
+        format = FormatOf(options, source);
+        target = JoinPath(*options.output, BaseName(source) + (format == 0 ? ".bmp" : ".jpg"));
+      } else {
+        format = FormatOf(options, target);
+      }
+      StretchOne(options, source, target, format, err, environment);
+    } catch (const Error& error) {
+      err << "stretch: " << source << ": " << msg::WithFinalFullStop(error.Text()) << "\n";
+      status = 1;
+    } catch (const std::bad_alloc&) {
+      err << "stretch: " << source << ": " << msg::WithFinalFullStop(msg::OutOfMemory().Text()) << "\n";
+      status = 1;
+    }
+  }
+  return status;
+}
+
+}  // namespace sw
