@@ -67,6 +67,27 @@ UniqueGdiObject MakeFont(const wchar_t* face, int height, int weight, BYTE chars
   return UniqueGdiObject(font);
 }
 
+UniqueGdiObject MakeWindowFont() {
+  // RUSSIAN_CHARSET makes the font mapper pick a face with Cyrillic glyphs.
+  static const wchar_t* const kFaces[] = {L"MS Sans Serif", L"Microsoft Sans Serif", L"Tahoma", L"Arial",
+                                          L"Liberation Sans", L"DejaVu Sans Condensed"};
+  HDC screen = GetDC(nullptr);
+  for (const wchar_t* face : kFaces) {
+    UniqueGdiObject font = MakeFont(face, -11, FW_NORMAL, RUSSIAN_CHARSET);
+    if (!screen) return font;
+    wchar_t chosen[LF_FACESIZE] = L"";
+    HGDIOBJ previous = SelectObject(screen, font.Get());
+    GetTextFaceW(screen, LF_FACESIZE, chosen);
+    SelectObject(screen, previous);
+    if (lstrcmpiW(chosen, face) == 0) {
+      ReleaseDC(nullptr, screen);
+      return font;
+    }
+  }
+  if (screen) ReleaseDC(nullptr, screen);
+  return MakeFont(kFaces[0], -11, FW_NORMAL, RUSSIAN_CHARSET);
+}
+
 BaseWindow::~BaseWindow() {
   if (window_) {
     // The derived object is gone: no message may reach it any more.

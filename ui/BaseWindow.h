@@ -98,4 +98,9 @@ std::wstring WindowText(HWND window);
 // A font of the given face and height in pixels (negative: character height).
 UniqueGdiObject MakeFont(const wchar_t* face, int height, int weight, BYTE charset);
 
+// The windows' font: "MS Sans Serif" at height -11 with Cyrillic glyphs.
+// Where that face is missing, a face of about its width stands in before
+// whatever the system would substitute, so the designed layout still fits.
+UniqueGdiObject MakeWindowFont();
+
 }  // namespace sw
