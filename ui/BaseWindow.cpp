@@ -12,7 +12,7 @@ namespace sw {
 namespace {
 
 constexpr DWORD kChildStyle = WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS;
-constexpr int kSoftBevelWidth = 2;
+constexpr int kSoftBevelWidth = 1;
 // Where a radio group's items start below its top edge (room for the caption)
 // and how much room they leave at the bottom.
 constexpr int kRadioTopMargin = 15;
@@ -30,6 +30,8 @@ void RegisterClassOnce(const WindowSpec& spec, WNDPROC procedure) {
   windowClass.lpfnWndProc = procedure;
   windowClass.hInstance = instance;
   windowClass.hIcon = LoadIconW(instance, L"MAINICON");
+  windowClass.hIconSm = static_cast<HICON>(LoadImageW(instance, L"MAINICON", IMAGE_ICON, GetSystemMetrics(SM_CXSMICON),
+                                                      GetSystemMetrics(SM_CYSMICON), LR_DEFAULTCOLOR));
   windowClass.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));  // IDC_ARROW
   windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
   windowClass.lpszClassName = spec.className;
@@ -60,9 +62,9 @@ std::wstring WindowText(HWND window) {
   return text;
 }
 
-UniqueGdiObject MakeFont(const wchar_t* face, int height, int weight, BYTE charset) {
+UniqueGdiObject MakeFont(const wchar_t* face, int height, int weight, BYTE charset, BYTE quality) {
   HFONT font = CreateFontW(height, 0, 0, 0, weight, FALSE, FALSE, FALSE, charset, OUT_DEFAULT_PRECIS,
-                           CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, face);
+                           CLIP_DEFAULT_PRECIS, quality, DEFAULT_PITCH | FF_DONTCARE, face);
   if (!font) throw msg::Resource(SystemErrorText(GetLastError()));
   return UniqueGdiObject(font);
 }
@@ -257,16 +259,21 @@ void BaseWindow::BuildLayout(const ControlSpec* layout, size_t count, HFONT font
   // last first to keep the designer's stacking.
   for (size_t i = count; i-- > 0;) CreateControl(layout[i], font);
   std::vector<const ControlSpec*> stops;
-  for (size_t i = 0; i < count; ++i)
-    if (layout[i].tabOrder >= 0 && (GetWindowLongW(Control(layout[i].id), GWL_STYLE) & WS_TABSTOP))
+  for (size_t i = 0; i < count; ++i) {
+    // A radio group takes the focus through its items, not its box.
+    const int focusable =
+        layout[i].kind == ControlKind::RadioGroup ? RadioItemId(layout[i].id, 0) : layout[i].id;
+    if (layout[i].tabOrder >= 0 && (GetWindowLongW(Control(focusable), GWL_STYLE) & WS_TABSTOP))
       stops.push_back(&layout[i]);
+  }
   std::stable_sort(stops.begin(), stops.end(),
                    [](const ControlSpec* a, const ControlSpec* b) { return a->tabOrder < b->tabOrder; });
   tabOrder_.clear();
   for (const ControlSpec* spec : stops) {
     std::vector<HWND> members;
     if (spec->kind == ControlKind::RadioGroup) {
-      for (int item = 0; spec->items && spec->items[item]; ++item) members.push_back(Control(RadioItemId(spec->id, item)));
+      for (int item = 0; spec->items && spec->items[item]; ++item)
+        members.push_back(Control(RadioItemId(spec->id, item)));
     } else {
       members.push_back(Control(spec->id));
     }
@@ -376,7 +383,7 @@ void BaseWindow::PaintEdges(HDC dc) const {
         DrawEdge(dc, &rect, BDR_SUNKENOUTER, BF_RECT);
         break;
       case Edge::SoftBevel:
-        DrawEdge(dc, &rect, BDR_SUNKENOUTER | BDR_RAISEDINNER, BF_RECT | BF_SOFT);
+        DrawEdge(dc, &rect, BDR_SUNKENOUTER, BF_RECT | BF_SOFT);
         break;
     }
   }

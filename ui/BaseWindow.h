@@ -96,7 +96,7 @@ std::string SystemErrorText(DWORD code);
 std::wstring WindowText(HWND window);
 
 // A font of the given face and height in pixels (negative: character height).
-UniqueGdiObject MakeFont(const wchar_t* face, int height, int weight, BYTE charset);
+UniqueGdiObject MakeFont(const wchar_t* face, int height, int weight, BYTE charset, BYTE quality = DEFAULT_QUALITY);
 
 // The windows' font: "MS Sans Serif" at height -11 with Cyrillic glyphs.
 // Where that face is missing, a face of about its width stands in before

@@ -22,7 +22,7 @@ enum class Edge {
   EtchedFrame,    // a lowered frame round the rectangle
   RaisedTopLine,  // a light line over a dark one along the top
   LoweredBox,     // dark above and left, light below and right
-  SoftBevel,      // a soft two-pixel bevel; a windowed control sits inside it
+  SoftBevel,      // a soft one-pixel bevel; a windowed control sits inside it
 };
 
 // Positions and sizes are pixels of the client area. Rows are in the

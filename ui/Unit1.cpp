@@ -19,7 +19,7 @@ const wchar_t* const kFormatItems[] = {L"bmp", L"jpg", nullptr};
 
 // The window's controls, in the designer's stacking order (bottom first).
 const ControlSpec kLayout[] = {
-    // name            id                      kind                      left  top  width height text / content                      tab style                          edge                 items         selected
+    // name, id, kind, left, top, width, height, caption or content, tab order, added style, edge, items, selected item
     {L"Bevel2", 0, ControlKind::Bevel, 0, 0, 289, 185, nullptr, -1, 0, Edge::EtchedFrame, nullptr, 0},
     {L"Label1", TForm1::kLabel1, ControlKind::Label, 8, 8, 91, 13, L"Выбери картинку:", -1, 0, Edge::None, nullptr, 0},
     {L"Edit1", TForm1::kEdit1, ControlKind::Edit, 8, 24, 273, 21, L"", 0, 0, Edge::None, nullptr, 0},
@@ -269,7 +269,9 @@ void TForm1::ClearFields() {
   SetLabelText(kLabel7, L"");
 }
 
-void TForm1::SetProgress(int percent) { SendMessageW(Control(kProgressBar1), PBM_SETPOS, static_cast<WPARAM>(percent), 0); }
+void TForm1::SetProgress(int percent) {
+  SendMessageW(Control(kProgressBar1), PBM_SETPOS, static_cast<WPARAM>(percent), 0);
+}
 
 void TForm1::ProcessPendingMessages() { Application::Current()->ProcessPendingMessages(); }
 

@@ -11,11 +11,13 @@ TForm2* Form2 = nullptr;
 namespace {
 
 // The window's controls, in the designer's stacking order (bottom first).
+// The memo keeps its three lines as given rather than wrapping them again
+// where the font is wider than designed.
 const ControlSpec kLayout[] = {
     {L"Bevel1", 0, ControlKind::Bevel, 8, 8, 153, 97, nullptr, -1, 0, Edge::LoweredBox, nullptr, 0},
     {L"Label1", TForm2::kLabel1, ControlKind::Label, 56, 40, 54, 13, L"версия 1.0", -1, 0, Edge::None, nullptr, 0},
     {L"Memo1", TForm2::kMemo1, ControlKind::Memo, 16, 56, 137, 41,
-     L"Небольшая утилита для \r\nувеличения/уменьшения \r\nизображений.", 1, ES_READONLY, Edge::SoftBevel, nullptr, 0},
+     L"Небольшая утилита для \r\nувеличения/уменьшения \r\nизображений.", 1, ES_READONLY | ES_AUTOHSCROLL, Edge::SoftBevel, nullptr, 0},
     {L"Button1", TForm2::kButton1, ControlKind::Button, 8, 112, 153, 25, L"Понтно", 0, 0, Edge::None, nullptr, 0},
 };
 
@@ -91,7 +93,10 @@ void TForm2::FormCreate() {
   HWND window = Handle();
   if (HDC dc = GetDC(window)) {
     SetBkMode(dc, TRANSPARENT);
-    titleFont_ = MakeFont(L"Arial", -MulDiv(18, GetDeviceCaps(dc, LOGPIXELSY), 72), FW_BOLD, DEFAULT_CHARSET);
+    // Without anti-aliasing, drawing the title again over itself (on every
+    // button release) gives exactly the same pixels.
+    titleFont_ = MakeFont(L"Arial", -MulDiv(18, GetDeviceCaps(dc, LOGPIXELSY), 72), FW_BOLD, DEFAULT_CHARSET,
+                          NONANTIALIASED_QUALITY);
     SelectObject(dc, titleFont_.Get());
     ReleaseDC(window, dc);
   }

@@ -24,5 +24,8 @@ TEST(Program, CloseMessageEndsTheProcessWithExitCodeZero) { ExpectCleanEndAfter(
 
 TEST(Program, SystemMenuCloseEndsTheProcessWithExitCodeZero) { ExpectCleanEndAfter(WM_SYSCOMMAND, SC_CLOSE); }
 
+// "В&ыход" in the file menu.
+TEST(Program, ExitMenuItemEndsTheProcessWithExitCodeZero) { ExpectCleanEndAfter(WM_COMMAND, 203); }
+
 }  // namespace
 }  // namespace sw
