@@ -204,7 +204,10 @@ ColorValue DefaultSystemColor(uint32_t index) {
   return index < std::size(kClassicSystemColors) ? kClassicSystemColors[index] : 0;
 }
 
-Picture::Picture() : store_(std::make_shared<Store>()) { RefreshDescription(*store_); }
+Picture::Picture() : store_(std::make_shared<Store>()) {
+  store_->bitsPerPixel = kDisplayBitsPerPixel;
+  RefreshDescription(*store_);
+}
 
 Picture Picture::CreateDib(const DibLayout& layout) {
   const BitmapInfoHeader& header = layout.header;

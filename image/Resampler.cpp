@@ -217,6 +217,41 @@ int BitLength(int64_t value) {
   return bits;
 }
 
+// dY for one source row pair; `kernel` when the slope kernel's conditions
+// hold. Returns how many values were computed in extended precision.
+uint64_t SlopeRow(const float* top, const float* bottom, Extended scaleY, double reciprocal, bool kernel,
+                  float* slope, int count) {
+  uint64_t extended = 0;
+  auto redo = [&](int i) {
+    slope[i] = ExtendedSlope(bottom[i], top[i], scaleY);
+    ++extended;
+  };
+  if (kernel) {
+    SlopeKernel(top, bottom, reciprocal, slope, count, redo);
+  } else {
+    for (int i = 0; i < count; ++i) redo(i);
+  }
+  return extended;
+}
+
+// v for one output row. Returns how many values were computed in extended
+// precision.
+uint64_t FinalRow(const float* top, const float* slope, int32_t y, int64_t y0, bool fast, uint8_t* out, int count) {
+  uint64_t extended = 0;
+  auto redo = [&](int i) {
+    if (fast && FinalChecked(top[i], slope[i], y, y0, out[i])) return;
+    out[i] = ExtendedFinal(y, y0, slope[i], top[i]);
+    ++extended;
+  };
+  const int sumBits = BitLength(y + y0);
+  if (fast && sumBits <= 28) {
+    FinalKernel(top, slope, y, y0, sumBits, out, count, redo);
+  } else {
+    for (int i = 0; i < count; ++i) redo(i);
+  }
+  return extended;
+}
+
 // ---------------------------------------------------------------------------
 
 // Everything about one call that the rows share; read-only once made.
@@ -433,35 +468,14 @@ class RowMaker {
   }
 
   void MakeSlopes(const float* top, const float* bottom, int count) {
-    float* slopes = slopes_.data();
     counters_.slopeValues += static_cast<uint64_t>(count);
-    auto redo = [&](int i) {
-      slopes[i] = ExtendedSlope(bottom[i], top[i], plan_.scaleY);
-      ++counters_.slopeExtended;
-    };
-    if (plan_.differencesExact) {
-      SlopeKernel(top, bottom, plan_.reciprocalScaleY, slopes, count, redo);
-    } else {
-      for (int i = 0; i < count; ++i) redo(i);
-    }
+    counters_.slopeExtended += SlopeRow(top, bottom, plan_.scaleY, plan_.reciprocalScaleY, plan_.differencesExact,
+                                        slopes_.data(), count);
   }
 
   void MakeFinal(int32_t y, int64_t y0, const float* top, int count) {
-    const float* slopes = slopes_.data();
-    uint8_t* channels = channels_.data();
     counters_.finalValues += static_cast<uint64_t>(count);
-    auto extended = [&](int i) {
-      channels[i] = ExtendedFinal(y, y0, slopes[i], top[i]);
-      ++counters_.finalExtended;
-    };
-    const int sumBits = BitLength(y + y0);
-    if (plan_.fast && sumBits <= 28) {
-      FinalKernel(top, slopes, y, y0, sumBits, channels, count, [&](int i) {
-        if (!FinalChecked(top[i], slopes[i], y, y0, channels[i])) extended(i);
-      });
-    } else {
-      for (int i = 0; i < count; ++i) extended(i);
-    }
+    counters_.finalExtended += FinalRow(top, slopes_.data(), y, y0, plan_.fast, channels_.data(), count);
   }
 
   // For rows too wide for tables: the formulas pixel by pixel, in extended
@@ -765,4 +779,35 @@ void ResizeBitmap(Picture& picture, float ScaleX, float ScaleY, ResizeHost& host
   host.SetProgress(0);
 }
 
+namespace resampler_internals {
+
+void FinalValues(const float* T, const float* dY, int32_t y, int64_t Y0, uint8_t* out, int count) {
+  ResamplerArithmetic arithmetic;
+  FinalRow(T, dY, y, Y0, true, out, count);
+}
+
+uint8_t FinalValueExtended(float T, float dY, int32_t y, int64_t Y0) {
+  ResamplerArithmetic arithmetic;
+  uint8_t value = ExtendedFinal(y, Y0, dY, T);
+  FloatingPointFence(value);
+  return value;
+}
+
+void Slopes(const float* top, const float* bottom, float ScaleY, float* dY, int count) {
+  ResamplerArithmetic arithmetic;
+  float scale = ScaleY;
+  FloatingPointFence(scale);
+  SlopeRow(top, bottom, scale, 1.0 / scale, true, dY, count);
+}
+
+float SlopeExtended(float bottom, float top, float ScaleY) {
+  ResamplerArithmetic arithmetic;
+  float scale = ScaleY;
+  FloatingPointFence(scale);
+  float value = ExtendedSlope(bottom, top, scale);
+  FloatingPointFence(value);
+  return value;
+}
+
+}  // namespace resampler_internals
 }  // namespace sw

@@ -61,4 +61,19 @@ struct ResizeOptions {
 void ResizeBitmap(Picture& picture, float ScaleX, float ScaleY, ResizeHost& host);
 void ResizeBitmap(Picture& picture, float ScaleX, float ScaleY, ResizeHost& host, const ResizeOptions& options);
 
+// The resampler's per-element stages, exposed so that tests can feed them
+// values no picture gives. Each gives exactly what its formula gives in
+// extended precision, whichever way it computes it.
+namespace resampler_internals {
+// The low 8 bits of Round(y*dY + T - Y0*dY) for `count` elements of one
+// output row; 0 <= Y0 <= y < 2^28.
+void FinalValues(const float* T, const float* dY, int32_t y, int64_t Y0, uint8_t* out, int count);
+uint8_t FinalValueExtended(float T, float dY, int32_t y, int64_t Y0);
+// single((B - T) / ScaleY) for `count` elements, where each bottom - top is
+// exact in double and, unless 0, at least 2^-119 x ScaleY in magnitude
+// (what the resampler proves for its row values before it uses this).
+void Slopes(const float* top, const float* bottom, float ScaleY, float* dY, int count);
+float SlopeExtended(float bottom, float top, float ScaleY);
+}  // namespace resampler_internals
+
 }  // namespace sw
