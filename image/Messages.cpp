@@ -70,5 +70,17 @@ std::string WithFinalFullStop(const std::string& text) {
   return text;
 }
 
+std::string ApplicationErrorCaption() { return "Application Error"; }
+
+std::string StartupFailure(const std::string& kindName, const std::string& moduleName, uint32_t codePosition,
+                           const std::string& message) {
+  static const char kHex[] = "0123456789ABCDEF";
+  std::string position(8, '0');
+  for (int i = 7; i >= 0; --i, codePosition >>= 4) position[static_cast<size_t>(i)] = kHex[codePosition & 0xF];
+  std::string text = "Exception " + kindName + " in module " + moduleName + " at " + position + ".\n" + message;
+  if (!message.empty() && message.back() != '.') text += ".";
+  return text;
+}
+
 }  // namespace msg
 }  // namespace sw

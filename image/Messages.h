@@ -2,6 +2,7 @@
 // The message catalogue: every text the user can be shown, formed in one place.
 // Texts are UTF-8; paths and field texts are inserted exactly as given.
 
+#include <cstdint>
 #include <string>
 
 #include "image/Error.h"
@@ -33,5 +34,13 @@ Error NotEnoughTimers();                             // "Not enough timers avail
 // '.' (0x2E) gets a final "."; in UTF-8 every byte of a non-ASCII character is
 // above 0x2E, so comparing the last byte gives the same answer as the code.
 std::string WithFinalFullStop(const std::string& text);
+
+// The start-up failure box: caption "Application Error"; text "Exception %s
+// in module %s at %p." (kind name, program file name, code position as eight
+// hexadecimal digits), a line feed, then the message with a final "." unless
+// it is empty or already ends in one.
+std::string ApplicationErrorCaption();
+std::string StartupFailure(const std::string& kindName, const std::string& moduleName, uint32_t codePosition,
+                           const std::string& message);
 
 }  // namespace sw::msg

@@ -1,5 +1,5 @@
 #include <windows.h>
 
-#include "ui/Shell.h"
+#include "ui/Stretchwell.h"
 
-int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) { return sw::RunApplication(); }
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) { return sw::RunStretchwell(); }

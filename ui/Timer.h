@@ -1,0 +1,43 @@
+#pragma once
+// A periodic timer on a hidden window of its own, which runs its tick handler
+// inside the error guard.
+
+#include <windows.h>
+
+#include <cstdint>
+#include <functional>
+
+namespace sw {
+
+class Timer {
+ public:
+  // Interval 1000 ms, enabled, no tick handler: not armed yet.
+  Timer();
+  // Disabled (so the system timer is killed), then its window destroyed.
+  ~Timer();
+  Timer(const Timer&) = delete;
+  Timer& operator=(const Timer&) = delete;
+
+  // Each setter re-arms ("Not enough timers available" when the system has
+  // none left): the interval and enabled state only when they change.
+  void SetInterval(int32_t milliseconds);
+  void SetEnabled(bool enabled);
+  void SetOnTimer(std::function<void()> handler);
+
+  int32_t Interval() const { return interval_; }
+  bool Enabled() const { return enabled_; }
+  HWND Window() const { return window_; }
+
+  static constexpr UINT_PTR kTimerId = 1;
+
+ private:
+  void Arm();
+  static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+  HWND window_ = nullptr;
+  int32_t interval_ = 1000;
+  bool enabled_ = true;
+  std::function<void()> onTimer_;
+};
+
+}  // namespace sw

@@ -1,0 +1,278 @@
+#include "ui/Unit1.h"
+
+#include <commctrl.h>
+
+#include "desktop/Wallpaper.h"
+#include "desktop/WideText.h"
+#include "image/IntegerText.h"
+#include "image/Messages.h"
+#include "ui/Shell.h"
+#include "ui/Unit2.h"
+
+namespace sw {
+
+TForm1* Form1 = nullptr;
+
+namespace {
+
+const wchar_t* const kFormatItems[] = {L"bmp", L"jpg", nullptr};
+
+// The window's controls, in the designer's stacking order (bottom first).
+const ControlSpec kLayout[] = {
+    // name            id                      kind                      left  top  width height text / content                      tab style                          edge                 items         selected
+    {L"Bevel2", 0, ControlKind::Bevel, 0, 0, 289, 185, nullptr, -1, 0, Edge::EtchedFrame, nullptr, 0},
+    {L"Label1", TForm1::kLabel1, ControlKind::Label, 8, 8, 91, 13, L"Выбери картинку:", -1, 0, Edge::None, nullptr, 0},
+    {L"Edit1", TForm1::kEdit1, ControlKind::Edit, 8, 24, 273, 21, L"", 0, 0, Edge::None, nullptr, 0},
+    {L"Button1", TForm1::kButton1, ControlKind::Button, 224, 26, 55, 18, L"Обзор", 1, 0, Edge::None, nullptr, 0},
+    {L"Label4", TForm1::kLabel4, ControlKind::Label, 8, 48, 130, 13, L"Старая ширина картинки:", -1, 0, Edge::None, nullptr, 0},
+    {L"Label7", TForm1::kLabel7, ControlKind::Label, 144, 48, 9, 13, L"   ", -1, 0, Edge::None, nullptr, 0},
+    {L"Label3", TForm1::kLabel3, ControlKind::Label, 8, 64, 129, 13, L"Старая высота картинки:", -1, 0, Edge::None, nullptr, 0},
+    {L"Label2", TForm1::kLabel2, ControlKind::Label, 144, 64, 12, 13, L"    ", -1, 0, Edge::None, nullptr, 0},
+    {L"Bevel1", 0, ControlKind::Bevel, 8, 80, 273, 9, nullptr, -1, 0, Edge::RaisedTopLine, nullptr, 0},
+    {L"Label6", TForm1::kLabel6, ControlKind::Label, 8, 96, 126, 13, L"Новая ширина картинки:", -1, 0, Edge::None, nullptr, 0},
+    {L"Edit3", TForm1::kEdit3, ControlKind::Edit, 136, 88, 73, 21, L"", 2, 0, Edge::None, nullptr, 0},
+    {L"Label5", TForm1::kLabel5, ControlKind::Label, 8, 128, 125, 13, L"Новая высота картинки:", -1, 0, Edge::None, nullptr, 0},
+    {L"Edit4", TForm1::kEdit4, ControlKind::Edit, 136, 120, 73, 21, L"", 3, 0, Edge::None, nullptr, 0},
+    {L"RadioGroup1", TForm1::kRadioGroup1, ControlKind::RadioGroup, 216, 85, 65, 55, L"Формат", 4, 0, Edge::None, kFormatItems, 1},
+    {L"CheckBox1", TForm1::kCheckBox1, ControlKind::CheckBox, 8, 148, 193, 17, L"Сделать фоном рабочего стола", 5, 0, Edge::None, nullptr, 0},
+    {L"Button3", TForm1::kButton3, ControlKind::Button, 208, 152, 73, 25, L"Выполнить", 6, BS_DEFPUSHBUTTON | WS_DISABLED, Edge::None, nullptr, 0},
+    {L"ProgressBar1", TForm1::kProgressBar1, ControlKind::ProgressBar, 8, 168, 193, 9, nullptr, 7, 0, Edge::None, nullptr, 0},
+};
+
+// MainMenu1: level 0 opens a menu of the bar, level 1 is an item in it.
+struct MenuSpec {
+  const wchar_t* name;
+  int id;
+  int level;
+  const wchar_t* caption;
+  const wchar_t* shortcutText;
+  BYTE shortcutModifiers;
+  WORD shortcutKey;
+  bool grayedAtStart;
+};
+
+const MenuSpec kMenu[] = {
+    {L"N1", 0, 0, L"&Файл", nullptr, 0, 0, false},
+    {L"N2", TForm1::kN2, 1, L"Открыть", L"Ctrl+O", FCONTROL, 'O', false},
+    {L"N8", TForm1::kN8, 1, L"&Выполнить", nullptr, 0, 0, true},
+    {L"N3", TForm1::kN3, 1, L"В&ыход", nullptr, 0, 0, false},
+    {L"N5", 0, 0, L"&Справка", nullptr, 0, 0, false},
+    {L"N7", TForm1::kN7, 1, L"О программе", nullptr, 0, 0, false},
+};
+
+constexpr wchar_t kOpenFilter[] = L"Изображения|*.bmp;*.jpg;*.jpeg|BMP-шники|*.bmp|JPG-шники|*.jpg;*.jpeg";
+constexpr wchar_t kSaveFilter[] = L"Картинки|*.bmp;*.jpg;*.jpeg";
+
+HMENU BuildMenu() {
+  HMENU bar = CreateMenu();
+  if (!bar) throw msg::Resource(SystemErrorText(GetLastError()));
+  HMENU popup = nullptr;
+  for (const MenuSpec& item : kMenu) {
+    if (item.level == 0) {
+      popup = CreatePopupMenu();
+      if (!popup) {
+        DestroyMenu(bar);
+        throw msg::Resource(SystemErrorText(GetLastError()));
+      }
+      AppendMenuW(bar, MF_POPUP | MF_STRING, reinterpret_cast<UINT_PTR>(popup), item.caption);
+      continue;
+    }
+    std::wstring caption = item.caption;
+    if (item.shortcutText) caption += std::wstring(L"\t") + item.shortcutText;
+    AppendMenuW(popup, MF_STRING | (item.grayedAtStart ? MF_GRAYED : 0), static_cast<UINT_PTR>(item.id),
+                caption.c_str());
+  }
+  return bar;
+}
+
+HACCEL BuildAccelerators() {
+  ACCEL keys[sizeof(kMenu) / sizeof(kMenu[0])];
+  int count = 0;
+  for (const MenuSpec& item : kMenu)
+    if (item.shortcutKey)
+      keys[count++] = ACCEL{static_cast<BYTE>(FVIRTKEY | item.shortcutModifiers), item.shortcutKey,
+                            static_cast<WORD>(item.id)};
+  HACCEL table = CreateAcceleratorTableW(keys, count);
+  if (!table) throw msg::Resource(SystemErrorText(GetLastError()));
+  return table;
+}
+
+}  // namespace
+
+TForm1::TForm1() : OpenDialog1(FileDialog::Kind::Open, kOpenFilter), SaveDialog1(FileDialog::Kind::Save, kSaveFilter) {}
+
+TForm1::~TForm1() {
+  Destroy();
+  if (accelerators_) DestroyAcceleratorTable(accelerators_);
+  if (Form1 == this) Form1 = nullptr;
+}
+
+WindowSpec TForm1::Spec() {
+  WindowSpec spec;
+  spec.className = L"TForm1";
+  spec.caption = L"Stretchwell";
+  if (Application* app = Application::Current(); app && !app->Title().empty()) spec.caption = app->Title().c_str();
+  // Single border, system menu and minimise box; it carries the program's
+  // taskbar entry itself.
+  spec.style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
+  spec.exStyle = WS_EX_APPWINDOW;
+  spec.left = 386;
+  spec.top = 230;
+  spec.clientWidth = 289;
+  spec.clientHeight = 185;
+  spec.menu = BuildMenu();
+  return spec;
+}
+
+void TForm1::Construct() {
+  font_ = MakeWindowFont();
+  BuildLayout(kLayout, sizeof(kLayout) / sizeof(kLayout[0]), static_cast<HFONT>(font_.Get()));
+  accelerators_ = BuildAccelerators();
+  Timer1 = std::make_unique<Timer>();
+  Timer1->SetInterval(1);
+  Timer1->SetOnTimer([this] { Timer1Timer(); });
+}
+
+LRESULT TForm1::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_CREATE:
+      FormCreate();
+      return 0;
+    case WM_COMMAND:
+      OnCommand(LOWORD(wParam));
+      return 0;
+    case WM_PAINT:
+      OnPaint();
+      return 0;
+    default:
+      return BaseWindow::HandleMessage(message, wParam, lParam);
+  }
+}
+
+bool TForm1::TranslateKeys(MSG& message) {
+  if (accelerators_ && TranslateAcceleratorW(Handle(), accelerators_, &message)) return true;
+  return BaseWindow::TranslateKeys(message);
+}
+
+void TForm1::OnCommand(int id) {
+  switch (id) {
+    case kButton1: Button1Click(); break;
+    case kButton3: Button3Click(); break;
+    case kN2: N2Click(); break;
+    case kN8: N8Click(); break;
+    case kN3: N3Click(); break;
+    case kN7: N7Click(); break;
+    default: break;
+  }
+}
+
+void TForm1::OnPaint() {
+  PAINTSTRUCT paint;
+  HDC dc = BeginPaint(Handle(), &paint);
+  PaintEdges(dc);
+  EndPaint(Handle(), &paint);
+}
+
+std::wstring TForm1::Text(int id) const { return WindowText(Control(id)); }
+
+void TForm1::SetText(int id, const std::wstring& text) { SetWindowTextW(Control(id), text.c_str()); }
+
+void TForm1::FormCreate() {
+  state_.WorkBitmap = std::make_unique<Picture>();
+  state_.WorkJpeg = std::make_unique<WorkJpeg>();
+}
+
+void TForm1::FormClose() {
+  state_.WorkJpeg.reset();
+  state_.WorkBitmap.reset();
+}
+
+void TForm1::Button1Click() {
+  // Once the window has closed nothing may touch the released picture objects.
+  if (!state_.WorkBitmap || !state_.WorkJpeg) return;
+  if (OpenDialog1.Execute()) state_.SourceFileName = WideToUtf8(OpenDialog1.FileName);
+  if (state_.SourceFileName.empty()) return;
+  SetText(kEdit1, Utf8ToWide(state_.SourceFileName));
+  ReadSourcePicture(state_, state_.SourceFileName);
+  SetLabelText(kLabel2, Utf8ToWide(DecimalText(state_.OldHeight)));
+  SetLabelText(kLabel7, Utf8ToWide(DecimalText(state_.OldWidth)));
+}
+
+void TForm1::N2Click() { Button1Click(); }
+
+void TForm1::Timer1Timer() {
+  const bool ready = GetWindowTextLengthW(Control(kEdit1)) > 3 && GetWindowTextLengthW(Control(kEdit3)) != 0 &&
+                     GetWindowTextLengthW(Control(kEdit4)) != 0;
+  EnableWindow(Control(kButton3), ready ? TRUE : FALSE);
+  EnableMenuItem(GetMenu(Handle()), kN8, MF_BYCOMMAND | (ready ? MF_ENABLED : MF_GRAYED));
+}
+
+void TForm1::Button3Click() {
+  if (!state_.WorkBitmap || !state_.WorkJpeg) return;
+  RunResize(state_, *this);
+}
+
+void TForm1::N8Click() { Button3Click(); }
+
+void TForm1::N3Click() { Application::Current()->CloseWindow(*this); }
+
+void TForm1::N7Click() {
+  if (!Form2 || !Form2->Handle()) return;
+  RECT main, about;
+  GetWindowRect(Handle(), &main);
+  GetWindowRect(Form2->Handle(), &about);
+  const int left = main.left + (main.right - main.left) / 2 - (about.right - about.left) / 2;
+  const int top = main.top + (main.bottom - main.top) / 2 - (about.bottom - about.top) / 2;
+  SetWindowPos(Form2->Handle(), nullptr, left, top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  Application::Current()->ShowWindow(*Form2);
+  Application::Current()->SetEnabled(*this, false);
+}
+
+void TForm1::SetMainWindowEnabled(bool enabled) { Application::Current()->SetEnabled(*this, enabled); }
+
+std::string TForm1::NewWidthText() { return WideToUtf8(Text(kEdit3)); }
+
+std::string TForm1::NewHeightText() { return WideToUtf8(Text(kEdit4)); }
+
+int TForm1::FormatIndex() {
+  for (int item = 0; kFormatItems[item]; ++item)
+    if (SendMessageW(Control(RadioItemId(kRadioGroup1, item)), BM_GETCHECK, 0, 0) == BST_CHECKED) return item;
+  return -1;
+}
+
+std::string TForm1::FormatItemText(int index) {
+  const int count = sizeof(kFormatItems) / sizeof(kFormatItems[0]) - 1;
+  if (index < 0 || index >= count) return std::string();
+  return WideToUtf8(kFormatItems[index]);
+}
+
+bool TForm1::WallpaperChecked() { return SendMessageW(Control(kCheckBox1), BM_GETCHECK, 0, 0) == BST_CHECKED; }
+
+bool TForm1::ExecuteSaveDialog(const std::string& title, const std::string& fileName, std::string& path) {
+  SaveDialog1.Title = Utf8ToWide(title);
+  SaveDialog1.FileName = Utf8ToWide(fileName);
+  if (!SaveDialog1.Execute()) return false;
+  path = WideToUtf8(SaveDialog1.FileName);
+  return true;
+}
+
+void TForm1::SetDesktopWallpaper(const std::string& path) { sw::SetDesktopWallpaper(path); }
+
+void TForm1::RefreshDesktopWallpaper() { sw::RefreshDesktopWallpaper(); }
+
+void TForm1::ClearFields() {
+  SetText(kEdit1, L"");
+  SetText(kEdit3, L"");
+  SetText(kEdit4, L"");
+  SendMessageW(Control(kCheckBox1), BM_SETCHECK, BST_UNCHECKED, 0);
+  SetLabelText(kLabel2, L"");
+  SetLabelText(kLabel7, L"");
+}
+
+void TForm1::SetProgress(int percent) { SendMessageW(Control(kProgressBar1), PBM_SETPOS, static_cast<WPARAM>(percent), 0); }
+
+void TForm1::ProcessPendingMessages() { Application::Current()->ProcessPendingMessages(); }
+
+bool TForm1::IsQuitting() { return Application::Current()->IsQuitting(); }
+
+}  // namespace sw

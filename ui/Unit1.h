@@ -1,0 +1,97 @@
+#pragma once
+// The main window: pick a picture, read its size, type the new size, choose
+// the format and the wallpaper option, run and watch the progress.
+
+#include <windows.h>
+
+#include <memory>
+#include <string>
+
+#include "desktop/Handle.h"
+#include "image/ResizeRun.h"
+#include "ui/BaseWindow.h"
+#include "ui/FileDialog.h"
+#include "ui/Timer.h"
+
+namespace sw {
+
+class TForm1 : public BaseWindow, public RunView {
+ public:
+  enum ControlId : int {
+    kEdit1 = 101,
+    kButton1,
+    kLabel4,
+    kLabel7,
+    kLabel3,
+    kLabel2,
+    kLabel6,
+    kEdit3,
+    kLabel5,
+    kEdit4,
+    kRadioGroup1,  // items: kRadioGroup1 + 1 ("bmp"), kRadioGroup1 + 2 ("jpg")
+    kCheckBox1 = kRadioGroup1 + 3,
+    kButton3,
+    kProgressBar1,
+    kLabel1,
+  };
+  enum MenuId : int { kN2 = 201, kN8, kN3, kN7 };
+
+  TForm1();
+  ~TForm1() override;
+
+  RunState& State() { return state_; }
+  FileDialog& OpenDialog() { return OpenDialog1; }
+  FileDialog& SaveDialog() { return SaveDialog1; }
+  Timer& PollTimer() { return *Timer1; }
+
+  // Event handlers.
+  void FormCreate();
+  void FormClose();
+  void Button1Click();
+  void N2Click();
+  void Timer1Timer();
+  void Button3Click();
+  void N8Click();
+  void N3Click();
+  void N7Click();
+
+  void CloseHandler() override { FormClose(); }
+  bool TranslateKeys(MSG& message) override;
+
+  // What the run needs from the window.
+  void SetMainWindowEnabled(bool enabled) override;
+  std::string NewWidthText() override;
+  std::string NewHeightText() override;
+  int FormatIndex() override;
+  std::string FormatItemText(int index) override;
+  bool WallpaperChecked() override;
+  bool ExecuteSaveDialog(const std::string& title, const std::string& fileName, std::string& path) override;
+  void SetDesktopWallpaper(const std::string& path) override;
+  void RefreshDesktopWallpaper() override;
+  void ClearFields() override;
+  void SetProgress(int percent) override;
+  void ProcessPendingMessages() override;
+  bool IsQuitting() override;
+
+ protected:
+  WindowSpec Spec() override;
+  void Construct() override;
+  LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+
+ private:
+  void OnCommand(int id);
+  void OnPaint();
+  std::wstring Text(int id) const;
+  void SetText(int id, const std::wstring& text);
+
+  RunState state_;
+  UniqueGdiObject font_;
+  HACCEL accelerators_ = nullptr;
+  std::unique_ptr<Timer> Timer1;
+  FileDialog OpenDialog1;
+  FileDialog SaveDialog1;
+};
+
+extern TForm1* Form1;
+
+}  // namespace sw
