@@ -139,8 +139,9 @@ FileHeaders ReadHeaders(CountedSource& in) {
   return f;
 }
 
-// The picture store is refused for a size above the working image's limit,
-// or when memory runs out: the message the system gives for either.
+// The working image checks every store against its size limit before it
+// allocates; a refusal, like running out of memory, becomes the message the
+// system gives for either.
 template <typename Make>
 Picture CreatePicture(Make make) {
   try {
@@ -154,9 +155,8 @@ Picture CreatePicture(Make make) {
 // The pixel bytes the file offers: the stated image size or, when it is 0,
 // the size of the rows, but never more than what is left of the data.
 uint64_t OfferedPixelBytes(const BitmapInfoHeader& h, uint64_t remaining) {
-  const uint64_t stated =
-      h.biSizeImage != 0 ? h.biSizeImage : RowStride(h.biWidth, h.biBitCount) * static_cast<uint64_t>(AbsoluteHeight(h));
-  return std::min(stated, remaining);
+  const uint64_t rows = RowStride(h.biWidth, h.biBitCount) * static_cast<uint64_t>(AbsoluteHeight(h));
+  return std::min<uint64_t>(h.biSizeImage != 0 ? h.biSizeImage : rows, remaining);
 }
 
 Picture ReadUncompressed(const FileHeaders& f, CountedSource& in) {
@@ -298,7 +298,8 @@ void WriteBmp(Picture& picture, ByteSink& sink) {
   // Offsets follow from what is really written, so they always point at the
   // pixels, whatever the recorded colour count says.
   const uint64_t imageBytes = picture.ImageBytes();
-  const uint32_t headerBytes = kInfoHeaderBytes + (bitFields ? kMaskBytes : 0) + 4 * static_cast<uint32_t>(table.size());
+  const uint32_t headerBytes =
+      kInfoHeaderBytes + (bitFields ? kMaskBytes : 0) + 4 * static_cast<uint32_t>(table.size());
   const uint32_t offBits = kFileHeaderBytes + headerBytes;
 
   LittleEndianBytes out;

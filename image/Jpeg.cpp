@@ -33,12 +33,15 @@ std::vector<uint8_t> ReadWholeFile(InputFile& file) {
 }  // namespace
 
 void WorkJpeg::LoadFromFile(const std::string& path) {
-  const std::unique_ptr<InputFile> file = OpenInputFile(path);
-  heldPicture_.reset();
-  encodedData_.reset();
-  encodedData_ = ReadWholeFile(*file);
+  {
+    const std::unique_ptr<InputFile> file = OpenInputFile(path);
+    heldPicture_.reset();
+    encodedData_.reset();
+    encodedData_ = ReadWholeFile(*file);
+  }  // the file is closed before its header is checked
   // A failed header check keeps the bytes: the copy would fail on them too.
-  if (!encodedData_->empty()) writeProgressive_ = jpeg::ReadHeader(encodedData_->data(), encodedData_->size()).multipleScans;
+  if (!encodedData_->empty())
+    writeProgressive_ = jpeg::ReadHeader(encodedData_->data(), encodedData_->size()).multipleScans;
 }
 
 void WorkJpeg::CopyInto(Picture& picture) {

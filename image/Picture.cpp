@@ -58,42 +58,65 @@ bool IsValidDepth(int bits) {
 struct Channel {
   uint32_t mask;
   int shift;
-  int width;
+  int width;  // the run of set bits from `shift` up; bits of the mask above it are ignored
 };
 
 Channel ChannelOf(uint32_t mask) {
   Channel channel{mask, 0, 0};
   if (mask == 0) return channel;
   while (((mask >> channel.shift) & 1u) == 0) ++channel.shift;
-  uint32_t bits = mask >> channel.shift;
-  while (bits & 1u) {
+  while (channel.shift + channel.width < 32 && ((mask >> (channel.shift + channel.width)) & 1u) != 0)
     ++channel.width;
-    bits >>= 1;
-  }
   return channel;
 }
 
-// A channel of fewer than 8 bits is widened by repeating its bits from the
-// top (5 bits abcde become abcdeabc), so the largest value becomes 255 and 0
-// stays 0; a wider channel keeps its top 8 bits.
-uint32_t WidenChannel(uint32_t pixel, const Channel& channel) {
-  if (channel.width == 0) return 0;
-  uint32_t value = (pixel & channel.mask) >> channel.shift;
-  if (channel.width >= 8) return value >> (channel.width - 8);
-  uint32_t widened = 0;
-  int filled = 0;
-  while (filled < 8) {
-    const int shift = 8 - filled - channel.width;
-    widened |= shift >= 0 ? value << shift : value >> -shift;
-    filled += channel.width;
-  }
-  return widened & 0xFF;
+uint32_t ChannelBits(uint32_t pixel, const Channel& channel) {
+  const uint32_t value = pixel >> channel.shift;
+  return channel.width >= 32 ? value : value & ((1u << channel.width) - 1);
 }
 
+// Repeats `value` (of `from` bits) from the top to fill `to` bits.
+uint32_t Replicate(uint32_t value, int from, int to) {
+  uint32_t result = 0;
+  for (int filled = 0; filled < to; filled += from) {
+    const int shift = to - filled - from;
+    result |= shift >= 0 ? value << shift : value >> -shift;
+  }
+  return to >= 32 ? result : result & ((1u << to) - 1);
+}
+
+// A channel of fewer than 8 bits is widened by repeating its bits from the
+// top (5 bits abcde become abcdeabc, 6 bits abcdef become abcdefab), so the
+// largest value becomes 255 and 0 stays 0, as the platform's pixel read does;
+// a wider channel gives its top 8 bits.
+uint32_t WidenChannel(uint32_t pixel, const Channel& channel) {
+  if (channel.width == 0) return 0;
+  const uint32_t value = ChannelBits(pixel, channel);
+  if (channel.width >= 8) return value >> (channel.width - 8);
+  return Replicate(value, channel.width, 8);
+}
+
+// The channel value whose widened form is nearest to `value8`, so that every
+// colour the format can hold reads back exactly as written.
 uint32_t NarrowChannel(uint32_t value8, const Channel& channel) {
   if (channel.width == 0) return 0;
-  const uint32_t value =
-      channel.width >= 8 ? value8 << (channel.width - 8) : value8 >> (8 - channel.width);
+  uint32_t value;
+  if (channel.width >= 8) {
+    value = Replicate(value8, 8, channel.width);
+  } else {
+    const int width = channel.width;
+    const int top = (1 << width) - 1;
+    const int guess = static_cast<int>(value8 >> (8 - width));
+    value = static_cast<uint32_t>(guess);
+    int bestDistance = 256;
+    for (int candidate = std::max(guess - 1, 0); candidate <= std::min(guess + 1, top); ++candidate) {
+      const int distance = std::abs(static_cast<int>(Replicate(candidate, width, 8)) - static_cast<int>(value8));
+      if (distance < bestDistance) {
+        bestDistance = distance;
+        value = static_cast<uint32_t>(candidate);
+      }
+    }
+  }
   return (value << channel.shift) & channel.mask;
 }
 
@@ -126,12 +149,41 @@ uint8_t NearestIndex(const std::vector<PaletteEntry>& table, ColorValue color) {
   return static_cast<uint8_t>(best);
 }
 
-std::vector<uint8_t> AllocatePixels(uint64_t bytes) {
+ColorValue PaletteColor(const std::vector<PaletteEntry>& table, unsigned index) {
+  // An index past the colour table reads as black.
+  if (index >= table.size()) return 0;
+  const PaletteEntry& e = table[index];
+  return e.rgbRed | (e.rgbGreen << 8) | (static_cast<uint32_t>(e.rgbBlue) << 16);
+}
+
+ColorValue FromBgr(const uint8_t* p) { return p[2] | (p[1] << 8) | (static_cast<uint32_t>(p[0]) << 16); }
+
+unsigned IndexAt(const uint8_t* row, int32_t x, int bits) {
+  const size_t bitOffset = static_cast<size_t>(x) * bits;
+  return (row[bitOffset / 8] >> (8 - bits - bitOffset % 8)) & ((1u << bits) - 1);
+}
+
+void SetIndexAt(uint8_t* row, int32_t x, int bits, unsigned index) {
+  const size_t bitOffset = static_cast<size_t>(x) * bits;
+  const int shift = 8 - bits - static_cast<int>(bitOffset % 8);
+  const unsigned mask = ((1u << bits) - 1) << shift;
+  uint8_t& byte = row[bitOffset / 8];
+  byte = static_cast<uint8_t>((byte & ~mask) | ((index << shift) & mask));
+}
+
+
+template <typename Bytes>
+void AllocatePixels(Bytes& bits, uint64_t bytes, bool zeroed) {
+  // The size was checked against kMaxPixelStoreBytes before; the platform
+  // may still refuse it.
   try {
-    return std::vector<uint8_t>(static_cast<size_t>(bytes));
+    bits.resize(static_cast<size_t>(bytes));
   } catch (const std::bad_alloc&) {
     throw msg::Resource();
+  } catch (const std::length_error&) {
+    throw msg::Resource();
   }
+  if (zeroed && bytes > 0) std::memset(bits.data(), 0, static_cast<size_t>(bytes));
 }
 
 }  // namespace
@@ -152,7 +204,10 @@ ColorValue DefaultSystemColor(uint32_t index) {
   return index < std::size(kClassicSystemColors) ? kClassicSystemColors[index] : 0;
 }
 
-Picture::Picture() : store_(std::make_shared<Store>()) { RefreshDescription(*store_); }
+Picture::Picture() : store_(std::make_shared<Store>()) {
+  store_->bitsPerPixel = kDisplayBitsPerPixel;
+  RefreshDescription(*store_);
+}
 
 Picture Picture::CreateDib(const DibLayout& layout) {
   const BitmapInfoHeader& header = layout.header;
@@ -173,7 +228,7 @@ Picture Picture::CreateDib(const DibLayout& layout) {
   store->compression = header.biCompression;
   EffectiveMasks(bits, header.biCompression, layout.masks, store->masks);
   store->stride = static_cast<size_t>(RowStride(header.biWidth, bits));
-  store->bits = AllocatePixels(bytes);
+  AllocatePixels(store->bits, bytes, true);
   if (bits <= 8) store->colorTable = layout.colorTable;
   PictureDescription& description = store->description;
   description.dsBmih = header;
@@ -194,17 +249,25 @@ Picture Picture::CreateDisplayCompatible(int32_t width, int32_t height) {
   return picture;
 }
 
+Picture Picture::CreateDisplayCompatibleForOverwrite(int32_t width, int32_t height) {
+  Picture picture;
+  picture.Resize(width, height, false);
+  return picture;
+}
+
 void Picture::SetWidth(int32_t width) {
-  if (width != width_) Resize(width, height_);
+  if (width != width_) Resize(width, height_, true);
 }
 
 void Picture::SetHeight(int32_t height) {
-  if (height != height_) Resize(width_, height);
+  if (height != height_) Resize(width_, height, true);
 }
 
-void Picture::Resize(int32_t width, int32_t height) {
-  const Store& old = *store_;
+void Picture::Resize(int32_t width, int32_t height, bool fill) {
+  // Everything that can fail comes before the picture is touched, so a size
+  // that can't be made leaves it as it was.
   if (width < 0 || height < 0) throw msg::Resource();
+  const Store& old = *store_;
   uint64_t bytes = 0;
   if (width > 0 && height > 0) {
     bytes = PixelStoreBytes(width, height, old.bitsPerPixel);
@@ -220,32 +283,50 @@ void Picture::Resize(int32_t width, int32_t height) {
   store->colorTable = old.colorTable;
   store->ownPalette = old.ownPalette;
   store->description = old.description;
+  // A new store has no DIB form kept for saving.
   if (store->displayCompatible) store->description.dsBmih = BitmapInfoHeader{};
   store->stride = static_cast<size_t>(RowStride(width, old.bitsPerPixel));
-  store->bits = AllocatePixels(bytes);
-
-  Picture resized;
-  resized.width_ = width;
-  resized.height_ = height;
-  resized.store_ = std::move(store);
-  if (bytes > 0) {
-    // White everywhere, then the old pixels at the top-left, clipped.
-    std::vector<ColorValue> row(static_cast<size_t>(width));
-    std::vector<ColorValue> oldRow(IsEmpty() ? 0 : static_cast<size_t>(width_));
-    const int32_t keepWidth = std::min(width, width_);
-    for (int32_t y = 0; y < height; ++y) {
-      std::fill(row.begin(), row.end(), kColorWhite);
-      if (y < height_ && !IsEmpty()) {
-        ReadRow(y, oldRow.data());
-        std::copy(oldRow.begin(), oldRow.begin() + keepWidth, row.begin());
-      }
-      resized.WriteRow(y, row.data());
-    }
+  AllocatePixels(store->bits, bytes, false);
+  if (bytes > 0 && fill) {
+    FillWhite(*store, width, height);
+    if (!IsEmpty()) CopyTopLeft(old, width_, height_, *store, width, height);
   }
+
   width_ = width;
   height_ = height;
-  store_ = std::move(resized.store_);
+  store_ = std::move(store);
   RefreshDescription(*store_);
+}
+
+void Picture::FillWhite(Store& store, int32_t width, int32_t height) {
+  // One row is encoded and then copied into every row; padding stays zero.
+  std::vector<uint8_t> white(store.stride, 0);
+  if (store.bitsPerPixel >= 8) {
+    EncodePixel(store, white.data(), 0, kColorWhite);
+    const size_t pixelBytes = static_cast<size_t>(store.bitsPerPixel / 8);
+    for (int32_t x = 1; x < width; ++x) std::memcpy(&white[x * pixelBytes], white.data(), pixelBytes);
+  } else {
+    for (int32_t x = 0; x < width; ++x) EncodePixel(store, white.data(), x, kColorWhite);
+  }
+  for (int32_t y = 0; y < height; ++y) std::memcpy(store.bits.data() + StoredRowOffset(store, height, y), white.data(), store.stride);
+}
+
+void Picture::CopyTopLeft(const Store& from, int32_t fromWidth, int32_t fromHeight, Store& to, int32_t toWidth,
+                          int32_t toHeight) {
+  // Both stores have the same format, so the stored values (palette indices
+  // included) are copied as they are.
+  const int32_t keepWidth = std::min(fromWidth, toWidth);
+  const int32_t keepHeight = std::min(fromHeight, toHeight);
+  const int bits = from.bitsPerPixel;
+  for (int32_t y = 0; y < keepHeight; ++y) {
+    const uint8_t* source = from.bits.data() + StoredRowOffset(from, fromHeight, y);
+    uint8_t* target = to.bits.data() + StoredRowOffset(to, toHeight, y);
+    if (bits >= 8) {
+      std::memcpy(target, source, static_cast<size_t>(keepWidth) * (bits / 8));
+    } else {
+      for (int32_t x = 0; x < keepWidth; ++x) SetIndexAt(target, x, bits, IndexAt(source, x, bits));
+    }
+  }
 }
 
 void Picture::RefreshDescription(Store& store) const {
@@ -267,6 +348,8 @@ void Picture::RefreshDescription(Store& store) const {
 }
 
 void Picture::MakePrivate() {
+  // The reference count is atomic, so copies held by other threads (the
+  // resampler's workers) keep the shared store alive and unchanged.
   if (store_.use_count() > 1) {
     store_ = std::make_shared<Store>(*store_);
     RefreshDescription(*store_);
@@ -286,38 +369,30 @@ size_t Picture::StoredRowIndex(int32_t y) const {
   return static_cast<size_t>(store_->topDown ? y : height_ - 1 - y);
 }
 
+size_t Picture::StoredRowOffset(const Store& store, int32_t height, int32_t y) {
+  return static_cast<size_t>(store.topDown ? y : height - 1 - y) * store.stride;
+}
+
 const uint8_t* Picture::Row(int32_t y) const { return store_->bits.data() + StoredRowIndex(y) * store_->stride; }
 
 uint8_t* Picture::MutableRow(int32_t y) { return MutableBits() + StoredRowIndex(y) * store_->stride; }
 
-ColorValue Picture::DecodePixel(const uint8_t* row, int32_t x) const {
-  const Store& s = *store_;
+ColorValue Picture::DecodePixel(const Store& s, const uint8_t* row, int32_t x) {
   switch (s.bitsPerPixel) {
     case 1:
     case 4:
-    case 8: {
-      const int bits = s.bitsPerPixel;
-      const size_t bitOffset = static_cast<size_t>(x) * bits;
-      const unsigned index = (row[bitOffset / 8] >> (8 - bits - bitOffset % 8)) & ((1u << bits) - 1);
-      // An index past the colour table reads as black.
-      if (index >= s.colorTable.size()) return 0;
-      const PaletteEntry& e = s.colorTable[index];
-      return e.rgbRed | (e.rgbGreen << 8) | (static_cast<uint32_t>(e.rgbBlue) << 16);
-    }
-    case 24: {
-      const uint8_t* p = row + static_cast<size_t>(x) * 3;
-      return p[2] | (p[1] << 8) | (static_cast<uint32_t>(p[0]) << 16);
-    }
+    case 8:
+      return PaletteColor(s.colorTable, IndexAt(row, x, s.bitsPerPixel));
+    case 24:
+      return FromBgr(row + static_cast<size_t>(x) * 3);
     case 16:
     case 32: {
       uint32_t pixel;
       if (s.bitsPerPixel == 16) {
         pixel = row[x * size_t{2}] | (row[x * size_t{2} + 1] << 8);
       } else {
+        if (s.compression == kBiRgb) return FromBgr(row + x * size_t{4});
         std::memcpy(&pixel, row + x * size_t{4}, 4);
-      }
-      if (s.bitsPerPixel == 32 && s.compression == kBiRgb) {
-        return ((pixel >> 16) & 0xFF) | (pixel & 0xFF00) | ((pixel & 0xFF) << 16);
       }
       return WidenChannel(pixel, ChannelOf(s.masks[0])) | (WidenChannel(pixel, ChannelOf(s.masks[1])) << 8) |
              (WidenChannel(pixel, ChannelOf(s.masks[2])) << 16);
@@ -326,22 +401,14 @@ ColorValue Picture::DecodePixel(const uint8_t* row, int32_t x) const {
   return 0;
 }
 
-void Picture::EncodePixel(uint8_t* row, int32_t x, ColorValue color) const {
-  const Store& s = *store_;
+void Picture::EncodePixel(const Store& s, uint8_t* row, int32_t x, ColorValue color) {
   const uint32_t red = color & 0xFF, green = (color >> 8) & 0xFF, blue = (color >> 16) & 0xFF;
   switch (s.bitsPerPixel) {
     case 1:
     case 4:
-    case 8: {
-      const int bits = s.bitsPerPixel;
-      const size_t bitOffset = static_cast<size_t>(x) * bits;
-      const int shift = 8 - bits - static_cast<int>(bitOffset % 8);
-      const unsigned mask = ((1u << bits) - 1) << shift;
-      const unsigned index = NearestIndex(s.colorTable, color);
-      uint8_t& byte = row[bitOffset / 8];
-      byte = static_cast<uint8_t>((byte & ~mask) | ((index << shift) & mask));
+    case 8:
+      SetIndexAt(row, x, s.bitsPerPixel, NearestIndex(s.colorTable, color));
       return;
-    }
     case 24: {
       uint8_t* p = row + static_cast<size_t>(x) * 3;
       p[0] = static_cast<uint8_t>(blue);
@@ -353,7 +420,7 @@ void Picture::EncodePixel(uint8_t* row, int32_t x, ColorValue color) const {
     case 32: {
       uint32_t pixel;
       if (s.bitsPerPixel == 32 && s.compression == kBiRgb) {
-        pixel = blue | (green << 8) | (red << 16);
+        pixel = blue | (green << 8) | (red << 16);  // the fourth byte stays 0
       } else {
         pixel = NarrowChannel(red, ChannelOf(s.masks[0])) | NarrowChannel(green, ChannelOf(s.masks[1])) |
                 NarrowChannel(blue, ChannelOf(s.masks[2]));
@@ -371,33 +438,62 @@ void Picture::EncodePixel(uint8_t* row, int32_t x, ColorValue color) const {
 
 ColorValue Picture::ReadPixel(int32_t x, int32_t y) const {
   if (x < 0 || y < 0 || x >= width_ || y >= height_) return kColorOutside;
-  return DecodePixel(Row(y), x);
+  return DecodePixel(*store_, Row(y), x);
 }
 
 void Picture::WritePixel(int32_t x, int32_t y, ColorValue color) {
+  // As the platform's pixel write: the store is made private and the DIB form
+  // dropped first, and a write outside the picture then changes nothing.
+  MutableBits();
   if (color & 0x80000000u) color = DefaultSystemColor(color & 0xFF);
-  if (x < 0 || y < 0 || x >= width_ || y >= height_) return;  // the platform ignores such a write
-  EncodePixel(MutableRow(y), x, color);
+  if (x < 0 || y < 0 || x >= width_ || y >= height_) return;
+  EncodePixel(*store_, MutableRow(y), x, color);
 }
 
 void Picture::ReadRow(int32_t y, ColorValue* colors) const {
-  const uint8_t* row = Row(y);
-  if (store_->bitsPerPixel == 32 && store_->compression == kBiRgb) {
-    for (int32_t x = 0; x < width_; ++x) {
-      const uint8_t* p = row + x * size_t{4};
-      colors[x] = p[2] | (p[1] << 8) | (static_cast<uint32_t>(p[0]) << 16);
-    }
+  if (y < 0 || y >= height_) {
+    std::fill(colors, colors + width_, kColorOutside);
     return;
   }
-  for (int32_t x = 0; x < width_; ++x) colors[x] = DecodePixel(row, x);
+  const Store& s = *store_;
+  const uint8_t* row = Row(y);
+  switch (s.bitsPerPixel) {
+    case 1:
+    case 4:
+    case 8:
+      for (int32_t x = 0; x < width_; ++x) colors[x] = PaletteColor(s.colorTable, IndexAt(row, x, s.bitsPerPixel));
+      return;
+    case 24:
+      for (int32_t x = 0; x < width_; ++x) colors[x] = FromBgr(row + x * size_t{3});
+      return;
+    case 32:
+      if (s.compression == kBiRgb) {
+        for (int32_t x = 0; x < width_; ++x) colors[x] = FromBgr(row + x * size_t{4});
+        return;
+      }
+      break;
+  }
+  // Masked channels: the channel layout is worked out once for the row.
+  const Channel red = ChannelOf(s.masks[0]), green = ChannelOf(s.masks[1]), blue = ChannelOf(s.masks[2]);
+  for (int32_t x = 0; x < width_; ++x) {
+    uint32_t pixel;
+    if (s.bitsPerPixel == 16) {
+      pixel = row[x * size_t{2}] | (row[x * size_t{2} + 1] << 8);
+    } else {
+      std::memcpy(&pixel, row + x * size_t{4}, 4);
+    }
+    colors[x] = WidenChannel(pixel, red) | (WidenChannel(pixel, green) << 8) | (WidenChannel(pixel, blue) << 16);
+  }
 }
 
 void Picture::WriteRow(int32_t y, const ColorValue* colors) {
+  MutableBits();
+  if (y < 0 || y >= height_) return;
   uint8_t* row = MutableRow(y);
   for (int32_t x = 0; x < width_; ++x) {
     ColorValue color = colors[x];
     if (color & 0x80000000u) color = DefaultSystemColor(color & 0xFF);
-    EncodePixel(row, x, color);
+    EncodePixel(*store_, row, x, color);
   }
 }
 

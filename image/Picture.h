@@ -11,6 +11,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <utility>
 #include <vector>
 
 namespace sw {
@@ -107,6 +108,11 @@ class Picture {
   static Picture CreateDib(const DibLayout& layout);
   // A display-compatible picture of this size, every pixel white.
   static Picture CreateDisplayCompatible(int32_t width, int32_t height);
+  // The same without the white: its pixel memory holds arbitrary bytes until
+  // written. Only for a writer that writes every byte of every row before
+  // the picture is read or handed on (the resampler's destination), which
+  // saves two passes over a store that may be hundreds of megabytes.
+  static Picture CreateDisplayCompatibleForOverwrite(int32_t width, int32_t height);
 
   int32_t Width() const { return width_; }
   int32_t Height() const { return height_; }  // always the absolute value
@@ -119,11 +125,20 @@ class Picture {
   bool IsDisplayCompatible() const { return store_->displayCompatible; }
   bool IsDib() const { return !store_->displayCompatible; }
 
+  // The colour at column x, row y (row 0 at the top); kColorOutside outside
+  // the picture. Pictures of 8 bits or fewer give their palette colour (an
+  // index past the colour table gives black); masked channels of fewer than 8
+  // bits are widened by repeating their bits from the top (5-bit abcde reads
+  // as abcdeabc), wider ones give their top 8 bits.
   ColorValue ReadPixel(int32_t x, int32_t y) const;
+  // Makes the store private and drops any DIB form, then stores the colour
+  // (a system colour, bit 31 set, becomes its classic default first) as the
+  // nearest the format holds; a position outside the picture changes no pixel.
   void WritePixel(int32_t x, int32_t y, ColorValue color);
 
-  // Whole rows as colour values (row 0 at the top), for code that walks every
-  // pixel; the same values as ReadPixel and WritePixel give one at a time.
+  // Whole rows of Width() colour values (row 0 at the top), for code that
+  // walks every pixel; the same values as ReadPixel and WritePixel give one at
+  // a time. A row outside the picture reads as kColorOutside throughout.
   void ReadRow(int32_t y, ColorValue* colors) const;
   void WriteRow(int32_t y, const ColorValue* colors);
 
@@ -134,7 +149,8 @@ class Picture {
   size_t ImageBytes() const { return store_->bits.size(); }
   const uint8_t* Bits() const { return store_->bits.data(); }
   uint8_t* MutableBits();  // makes the store private and drops any DIB form
-  // The row that shows as row y (0 at the top), whatever the stored order.
+  // The row that shows as row y (0 at the top), whatever the stored order;
+  // y must lie in 0 .. Height() - 1.
   const uint8_t* Row(int32_t y) const;
   uint8_t* MutableRow(int32_t y);
 
@@ -157,6 +173,27 @@ class Picture {
   void EnsureDibForm();
 
  private:
+  // Leaves new bytes uninitialised; a store is zeroed or filled explicitly.
+  template <typename T>
+  struct UninitialisedAllocator : std::allocator<T> {
+    template <typename U>
+    struct rebind {
+      using other = UninitialisedAllocator<U>;
+    };
+    UninitialisedAllocator() = default;
+    template <typename U>
+    UninitialisedAllocator(const UninitialisedAllocator<U>&) noexcept {}
+    template <typename U>
+    void construct(U* p) noexcept {
+      ::new (static_cast<void*>(p)) U;
+    }
+    template <typename U, typename... Args>
+    void construct(U* p, Args&&... args) {
+      ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
+    }
+  };
+  using PixelBytes = std::vector<uint8_t, UninitialisedAllocator<uint8_t>>;
+
   struct Store {
     bool displayCompatible = true;
     int bitsPerPixel = 32;
@@ -164,18 +201,22 @@ class Picture {
     uint32_t compression = kBiRgb;
     uint32_t masks[3] = {0, 0, 0};
     size_t stride = 0;
-    std::vector<uint8_t> bits;
+    PixelBytes bits;
     std::vector<PaletteEntry> colorTable;
     std::vector<PaletteEntry> ownPalette;
     PictureDescription description;
   };
 
   void MakePrivate();
-  void Resize(int32_t width, int32_t height);
+  void Resize(int32_t width, int32_t height, bool fill);
   void RefreshDescription(Store& store) const;
   size_t StoredRowIndex(int32_t y) const;
-  ColorValue DecodePixel(const uint8_t* row, int32_t x) const;
-  void EncodePixel(uint8_t* row, int32_t x, ColorValue color) const;
+  static size_t StoredRowOffset(const Store& store, int32_t height, int32_t y);
+  static ColorValue DecodePixel(const Store& store, const uint8_t* row, int32_t x);
+  static void EncodePixel(const Store& store, uint8_t* row, int32_t x, ColorValue color);
+  static void FillWhite(Store& store, int32_t width, int32_t height);
+  static void CopyTopLeft(const Store& from, int32_t fromWidth, int32_t fromHeight, Store& to, int32_t toWidth,
+                          int32_t toHeight);
 
   int32_t width_ = 0;
   int32_t height_ = 0;

@@ -14,8 +14,6 @@ namespace {
 
 Application* current = nullptr;
 
-constexpr uint16_t kX87ExceptionMasks = 0x003F;
-
 bool IsKeyboardMessage(UINT message) { return message >= WM_KEYFIRST && message <= WM_KEYLAST; }
 
 }  // namespace

@@ -82,7 +82,8 @@ TEST_F(BmpFileReading, AMissingFileCannotBeOpenedAndThePictureIsUntouched) {
   EXPECT_EQ(FailureOf([&] { LoadBmpFile(picture, path); }), "EFOpenError: Cannot open file " + path);
   EXPECT_EQ(picture.Width(), 2);
   EXPECT_EQ(FailureOf([&] { LoadBmpFile(picture, ""); }), "EFOpenError: Cannot open file ");
-  EXPECT_EQ(FailureOf([&] { LoadBmpFile(picture, folder_.string()); }), "EFOpenError: Cannot open file " + folder_.string());
+  const std::string folder = folder_.string();
+  EXPECT_EQ(FailureOf([&] { LoadBmpFile(picture, folder); }), "EFOpenError: Cannot open file " + folder);
 }
 
 TEST_F(BmpFileReading, TheFileIsClosedAfterAFailedRead) {
@@ -151,16 +152,17 @@ TEST_F(BmpFileSaving, SavingOverAnExistingFileReplacesItAndLeavesNothingElse) {
 TEST_F(BmpFileSaving, ATargetThatCannotBeCreatedIsReportedWithThePathAsGiven) {
   Picture picture = Sample(1, 1);
   const std::string inMissingFolder = PathOf("no-such-folder") + "/x.bmp";
-  EXPECT_EQ(FailureOf([&] { SaveBmpFile(picture, inMissingFolder); }), "EFCreateError: Cannot create file " + inMissingFolder);
-  EXPECT_EQ(FailureOf([&] { SaveBmpFile(picture, ""); }), "EFCreateError: Cannot create file ");
+  const std::string cannotCreate = "EFCreateError: Cannot create file ";
+  EXPECT_EQ(FailureOf([&] { SaveBmpFile(picture, inMissingFolder); }), cannotCreate + inMissingFolder);
+  EXPECT_EQ(FailureOf([&] { SaveBmpFile(picture, ""); }), cannotCreate);
   const std::string folderTarget = PathOf("a-folder");
   fs::create_directory(folderTarget);
-  EXPECT_EQ(FailureOf([&] { SaveBmpFile(picture, folderTarget); }), "EFCreateError: Cannot create file " + folderTarget);
+  EXPECT_EQ(FailureOf([&] { SaveBmpFile(picture, folderTarget); }), cannotCreate + folderTarget);
   EXPECT_TRUE(fs::is_directory(folderTarget));
   const std::string plainFile = PathOf("plain");
   Put(plainFile, earlier_);
   const std::string underAFile = plainFile + "/x.bmp";
-  EXPECT_EQ(FailureOf([&] { SaveBmpFile(picture, underAFile); }), "EFCreateError: Cannot create file " + underAFile);
+  EXPECT_EQ(FailureOf([&] { SaveBmpFile(picture, underAFile); }), cannotCreate + underAFile);
   EXPECT_EQ(Get(plainFile), earlier_);
   EXPECT_EQ(Entries(), (std::vector<std::string>{"a-folder", "plain"}));
 }

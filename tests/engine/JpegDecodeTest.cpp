@@ -208,8 +208,8 @@ TEST(JpegDecode, FileCutInsideItsScanDecodesAtFullSizeAsDjpegDoes) {
   for (const FileRecipe& recipe : {big, Progressive(big)}) {
     const Bytes file = MakeJpegFile(recipe);
     ASSERT_GT(file.size(), 3 * 4096u);
-    const Segment* firstScan = FindSegment(SegmentsOf(file), 0);
-    ASSERT_NE(firstScan, nullptr);
+    const std::optional<Segment> firstScan = FindSegment(SegmentsOf(file), 0);
+    ASSERT_TRUE(firstScan.has_value());
     const Bytes cut(file.begin(), file.begin() + firstScan->offset + firstScan->length / 2);
     const Picture picture = DecodeFile(cut);
     EXPECT_EQ(picture.Width(), recipe.width);

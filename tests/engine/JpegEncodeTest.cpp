@@ -108,16 +108,16 @@ TEST(JpegEncode, SavedFileLayout) {
     const std::vector<Segment> segments = SegmentsOf(file);
 
     // Luminance table for quality 90: the standard's table scaled to 20 %.
-    const Segment* tables = FindSegment(segments, 0xDB);
-    ASSERT_NE(tables, nullptr);
+    const std::optional<Segment> tables = FindSegment(segments, 0xDB);
+    ASSERT_TRUE(tables.has_value());
     ASSERT_EQ(file[tables->offset + 4], 0x00);  // 8-bit entries, table 0
     const uint8_t* zigzag = &file[tables->offset + 5];
     const std::vector<int> position = ZigzagPositions();
     const int firstRow[8] = {3, 2, 2, 3, 5, 8, 10, 12};
     for (int column = 0; column < 8; ++column) EXPECT_EQ(zigzag[position[column]], firstRow[column]);
 
-    const Segment* frame = FindSegment(segments, progressive ? 0xC2 : 0xC0);
-    ASSERT_NE(frame, nullptr);
+    const std::optional<Segment> frame = FindSegment(segments, progressive ? 0xC2 : 0xC0);
+    ASSERT_TRUE(frame.has_value());
     const uint8_t* sof = &file[frame->offset];
     EXPECT_EQ(sof[4], 8);
     EXPECT_EQ((sof[5] << 8) | sof[6], 24);
@@ -126,8 +126,8 @@ TEST(JpegEncode, SavedFileLayout) {
     EXPECT_EQ(sof[11], 0x22);  // luminance 2 by 2
     EXPECT_EQ(sof[14], 0x11);
     EXPECT_EQ(sof[17], 0x11);
-    EXPECT_EQ(FindSegment(segments, progressive ? 0xC0 : 0xC2), nullptr);
-    for (uint8_t absent : {0xDD, 0xFE, 0xEE}) EXPECT_EQ(FindSegment(segments, absent), nullptr);  // DRI, COM, Adobe
+    EXPECT_FALSE(FindSegment(segments, progressive ? 0xC0 : 0xC2).has_value());
+    for (uint8_t absent : {0xDD, 0xFE, 0xEE}) EXPECT_FALSE(FindSegment(segments, absent).has_value());  // DRI, COM, Adobe
   }
 }
 

@@ -50,10 +50,10 @@ void ExpectFailure(const Bytes& file, FailsAt at, int code) {
 
 Bytes Baseline() { return MakeJpegFile(FileRecipe{}); }
 
-const Segment& FrameOf(const std::vector<Segment>& segments) {
-  const Segment* frame = FindSegment(segments, 0xC0);
-  if (frame == nullptr) ADD_FAILURE() << "no SOF0";
-  return *frame;
+Segment FrameOf(const std::vector<Segment>& segments) {
+  const std::optional<Segment> frame = FindSegment(segments, 0xC0);
+  if (!frame) ADD_FAILURE() << "no SOF0";
+  return frame.value_or(Segment{0, 0, 0});
 }
 
 Bytes Prefix(const Bytes& file, size_t length) { return Bytes(file.begin(), file.begin() + length); }
@@ -71,8 +71,8 @@ TEST(JpegErrorCode, NoFrameBeforeTheEndIs50AtTheLoad) {
   ExpectFailure({0xFF, 0xD8, 0xFF, 0xD9}, FailsAt::Load, 50);
   // Tables only: the quantization tables of a real file, then the end.
   const Bytes file = Baseline();
-  const Segment* tables = FindSegment(SegmentsOf(file), 0xDB);
-  ASSERT_NE(tables, nullptr);
+  const std::optional<Segment> tables = FindSegment(SegmentsOf(file), 0xDB);
+  ASSERT_TRUE(tables.has_value());
   Bytes tablesOnly = Prefix(file, tables->offset + tables->length);
   tablesOnly.insert(tablesOnly.end(), {0xFF, 0xD9});
   ExpectFailure(tablesOnly, FailsAt::Load, 50);
@@ -81,10 +81,10 @@ TEST(JpegErrorCode, NoFrameBeforeTheEndIs50AtTheLoad) {
 TEST(JpegErrorCode, FrameWithoutScanIs58AtTheLoad) {
   const Bytes file = Baseline();
   const std::vector<Segment> segments = SegmentsOf(file);
-  const Segment& frame = FrameOf(segments);
+  const Segment frame = FrameOf(segments);
   ExpectFailure(Prefix(file, frame.offset + frame.length), FailsAt::Load, 58);
-  const Segment* scan = FindSegment(segments, 0xDA);
-  ASSERT_NE(scan, nullptr);
+  const std::optional<Segment> scan = FindSegment(segments, 0xDA);
+  ASSERT_TRUE(scan.has_value());
   Bytes endBeforeScan = Prefix(file, scan->offset);
   endBeforeScan.insert(endBeforeScan.end(), {0xFF, 0xD9});
   ExpectFailure(endBeforeScan, FailsAt::Load, 58);
@@ -105,13 +105,13 @@ TEST(JpegErrorCode, ArithmeticCodingLoadsButIs1AtTheCopy) {
   FileRecipe sequential;
   sequential.arithmetic = true;
   const Bytes sof9 = MakeJpegFile(sequential);
-  ASSERT_NE(FindSegment(SegmentsOf(sof9), 0xC9), nullptr);
+  ASSERT_TRUE(FindSegment(SegmentsOf(sof9), 0xC9).has_value());
   ExpectFailure(sof9, FailsAt::Copy, 1);
 
   FileRecipe progressive = sequential;
   progressive.progressive = true;
   const Bytes sof10 = MakeJpegFile(progressive);
-  ASSERT_NE(FindSegment(SegmentsOf(sof10), 0xCA), nullptr);
+  ASSERT_TRUE(FindSegment(SegmentsOf(sof10), 0xCA).has_value());
   ExpectFailure(sof10, FailsAt::Copy, 1);
 }
 
@@ -200,8 +200,8 @@ TEST(JpegErrorCode, OtherFailuresShowTheLinkedLibrarysOwnCode) {
 TEST(JpegErrorCode, DamagedScanDataRaisesNothing) {
   Bytes file = Baseline();
   const std::vector<Segment> segments = SegmentsOf(file);
-  const Segment* data = FindSegment(segments, 0);
-  ASSERT_NE(data, nullptr);
+  const std::optional<Segment> data = FindSegment(segments, 0);
+  ASSERT_TRUE(data.has_value());
   // Bits flipped, but never so that a marker appears.
   for (size_t i = data->offset + 4; i < data->offset + data->length; i += 7) {
     const uint8_t damaged = static_cast<uint8_t>(file[i] ^ 0x5A);

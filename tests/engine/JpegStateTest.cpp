@@ -206,6 +206,8 @@ TEST(JpegState, HeaderFailureKeepsTheBytesAndWriteProgressive) {
   EXPECT_EQ(*jpeg.EncodedData(), notJpeg);
   EXPECT_FALSE(jpeg.HeldPicture().has_value());
   EXPECT_TRUE(jpeg.WriteProgressive());
+  // Closed again: Windows refuses to delete a file that is still open.
+  EXPECT_TRUE(std::filesystem::remove(TestPath("bitmap.jpg")));
 }
 
 TEST(JpegState, UnopenableFileChangesNothing) {

@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -198,10 +199,10 @@ inline std::vector<Segment> SegmentsOf(const Bytes& file) {
   return segments;
 }
 
-inline const Segment* FindSegment(const std::vector<Segment>& segments, uint8_t marker) {
+inline std::optional<Segment> FindSegment(const std::vector<Segment>& segments, uint8_t marker) {
   for (const Segment& segment : segments)
-    if (segment.marker == marker) return &segment;
-  return nullptr;
+    if (segment.marker == marker) return segment;
+  return std::nullopt;
 }
 
 // The pixels of a picture as PPM-style RGB triples, row 0 first.
