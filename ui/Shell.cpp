@@ -35,6 +35,9 @@ void Application::Initialize() {
   SetX87ControlWord(static_cast<uint16_t>(
       (X87ControlWord() & ~(kX87PrecisionMask | kX87RoundingMask)) | kX87Precision64 | kX87RoundNearest |
       kX87ExceptionMasks));
+  // float and double arithmetic (SSE) rounds to nearest too, masked alike.
+  SetMxcsr((Mxcsr() & ~(kMxcsrRoundingMask | kMxcsrFlushToZero | kMxcsrDenormalsAreZero)) | kMxcsrRoundNearest |
+           kMxcsrExceptionMasks);
   STARTUPINFOW startup{};
   startup.cb = sizeof(startup);
   GetStartupInfoW(&startup);

@@ -377,11 +377,17 @@ TEST(StartupFailure, TextNamesKindModuleAndPositionThenTheMessage) {
 TEST(FloatingPoint, InitializeSetsExtendedPrecisionNearestWithExceptionsMasked) {
   const uint16_t saved = X87ControlWord();
   // Start from the other settings, as a process on real Windows would.
+  const uint32_t savedMxcsr = Mxcsr();
   SetX87ControlWord(0x0C3F);  // 24-bit precision, rounding toward zero, all masked
+  SetMxcsr(kMxcsrExceptionMasks | kMxcsrRoundTowardZero | kMxcsrFlushToZero);
   Application app;
   app.Initialize();
   const uint16_t word = X87ControlWord();
+  const uint32_t mxcsr = Mxcsr();
   SetX87ControlWord(saved);
+  SetMxcsr(savedMxcsr);
+  EXPECT_EQ(mxcsr & (kMxcsrRoundingMask | kMxcsrFlushToZero | kMxcsrDenormalsAreZero), kMxcsrRoundNearest);
+  EXPECT_EQ(mxcsr & kMxcsrExceptionMasks, kMxcsrExceptionMasks);
   EXPECT_EQ(word & 0x0300, 0x0300) << "64-bit precision";
   EXPECT_EQ(word & 0x0C00, 0x0000) << "round to nearest";
   EXPECT_EQ(word & 0x003F, 0x003F) << "every exception masked";
