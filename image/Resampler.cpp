@@ -16,31 +16,41 @@
 // The double-precision fast path gives the extended-precision value exactly,
 // by these facts (round to nearest everywhere, the guard sees to it):
 //  1. x, X0, y and Y0 are below 2^29 (a destination row or column needs at
-//     least 4 bytes of a store of at most kMaxPixelStoreBytes), so each of
-//     x*dT, X0*dT, y*dY, Y0*dY (integer times single) has at most 53
-//     significant bits: it is exact in double and in extended precision.
-//  2. When the exact result of an addition or subtraction is representable
-//     in double, both precisions give it exactly. For the row values this is
-//     proved per difference d before any pixel: x*dT, X0*dT and the samples
-//     are multiples of 2^g, g = min(exponent(dT) - 23, 0), and every partial
-//     sum is below (xmax + X0max)*|dT| + 255; when that bound is below
-//     2^(52+g) every partial sum is a double. For the slopes and the final
-//     values each addition and subtraction is checked by Knuth's TwoSum,
-//     whose error term is exactly the rounding error.
+//     least 4 bytes of a store of at most kMaxPixelStoreBytes), so a product
+//     of one of them, or of a difference of them, and a single has at most
+//     53 significant bits: it is exact in double and in extended precision.
+//  2. When every partial result of a sum is representable in double, the
+//     extended evaluation in the stated order is exact, so any exact double
+//     evaluation of the same value equals it. The fast path evaluates
+//     T = single(P00 + (x - X0) dT) and v = Round(T + (y - Y0) dY): one exact
+//     product and one addition, exact when its result is a double. Whether
+//     all partial results are doubles is established
+//       - for the row values once per call and per difference d: x*dT, X0*dT
+//         and the samples are multiples of 2^g (g = min(lowest bit of dT, 0))
+//         and every partial sum is below (xmax + X0max)|dT| + 255, which is
+//         checked against 2^(52+g);
+//       - for B - T once per call, from the same bounds: every T is a multiple
+//         of the finest such 2^g and below the largest bound;
+//       - for v per element, from the exponents of dY and T (FinalKernel),
+//         and where they don't suffice by Knuth's TwoSum, whose error term is
+//         exactly the rounding error of each addition.
 //  3. When the inputs of a single-precision store are equal, the stores are.
 //  4. The slope's quotient is rounded twice in extended precision (to 64
-//     bits, then to 24) but once more coarsely in double. The double quotient
-//     q is within half an ulp53 of the true quotient, the extended one within
-//     2^-11 of that, so both round to the same single unless a single's
-//     rounding boundary lies within 1 ulp53 of q. The fast path takes q only
-//     when single(q - q*2^-50) == single(q + q*2^-50): that interval reaches
-//     more than 3 ulp53 either side of q, and rounding is monotonic, so no
-//     boundary lies inside it. Tiny quotients (single denormals) are excluded.
-//  5. Round(v) with ties to even of an exact double v, |v| < 2^30, is
-//     (v + 1.5*2^52) - 1.5*2^52: in [2^52, 2^53) the double grid is the integers.
+//     bits, then to 24), differently in double. The double quotient
+//     (B - T) x (1 / ScaleY) is within 3 ulp53 of the true quotient, the
+//     extended one within 2^-11 ulp53 of it, so both round to the same single
+//     unless a single's rounding boundary lies near. The fast path takes the
+//     double only when it rounds to the same single at q - q*2^-46 and at
+//     q + q*2^-46, more than 60 ulp53 either side; rounding is monotonic, so
+//     no boundary lies between. Quotients near the single denormals are
+//     excluded by a bound made once per call.
+//  5. For an integer-valued rounding of an exact double v, |v| < 2^51, the
+//     double v + 1.5*2^52 lies where the grid is the integers, so it is
+//     Round(v) (ties to even) plus a constant whose low 32 bits are zero.
 // Every value for which a check fails is computed again in extended
 // precision, exactly as the formula says, from the same single-precision
-// inputs. The tests compare all of it against a plain per-pixel evaluation.
+// inputs. The tests compare all of it against a plain per-pixel evaluation,
+// and the per-element stages against their formulas on adversarial values.
 
 #include <algorithm>
 #include <cmath>
