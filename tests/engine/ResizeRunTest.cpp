@@ -169,11 +169,10 @@ TEST_F(ResizeRun, AZeroSizeGivesAZeroByteFileInBothFormats) {
 }
 
 TEST_F(ResizeRun, AProgressiveSourceMakesTheNextJpegSaveProgressive) {
-  const auto gray = [](int x, int y) { return static_cast<ColorValue>((x * 16 + y) * 0x010101 & 0xFFFFFF); };
   const std::string progressive = folder.File("p.jpg");
   const std::string baseline = folder.File("b.jpeg");
-  WriteBytes(progressive, test::MakeJpeg(16, 16, true, gray));
-  WriteBytes(baseline, test::MakeJpeg(16, 16, false, gray));
+  WriteBytes(progressive, test::MakeJpeg(16, 16, true));
+  WriteBytes(baseline, test::MakeJpeg(16, 16, false));
   view.widthText = view.heightText = "8";
 
   Browse(progressive);

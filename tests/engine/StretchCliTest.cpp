@@ -33,8 +33,7 @@ class StretchCli : public ::testing::Test {
   }
   std::string Jpeg(const std::string& name, int width, int height, bool progressive) {
     const std::string path = folder.File(name);
-    test::WriteBytes(path, test::MakeJpeg(width, height, progressive,
-                                          [](int x, int y) { return static_cast<ColorValue>(x * 9 + y * 0x0A0300); }));
+    test::WriteBytes(path, test::MakeJpeg(width, height, progressive));
     return path;
   }
   static std::pair<int, int> SizeOf(const std::string& path) {
