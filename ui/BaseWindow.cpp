@@ -19,14 +19,14 @@ constexpr int kRadioTopMargin = 15;
 constexpr int kRadioBottomMargin = 4;
 constexpr int kRadioLeftMargin = 8;
 
-void RegisterClassOnce(const WindowSpec& spec, WNDPROC procedure) {
+void RegisterClassOnce(const WindowDesign& design, WNDPROC procedure) {
   HINSTANCE instance = GetModuleHandleW(nullptr);
   WNDCLASSEXW existing{};
   existing.cbSize = sizeof(existing);
-  if (GetClassInfoExW(instance, spec.className, &existing)) return;
+  if (GetClassInfoExW(instance, design.className, &existing)) return;
   WNDCLASSEXW windowClass{};
   windowClass.cbSize = sizeof(windowClass);
-  windowClass.style = spec.classStyle;
+  windowClass.style = design.classStyle;
   windowClass.lpfnWndProc = procedure;
   windowClass.hInstance = instance;
   windowClass.hIcon = LoadIconW(instance, L"MAINICON");
@@ -34,7 +34,7 @@ void RegisterClassOnce(const WindowSpec& spec, WNDPROC procedure) {
                                                       GetSystemMetrics(SM_CYSMICON), LR_DEFAULTCOLOR));
   windowClass.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));  // IDC_ARROW
   windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-  windowClass.lpszClassName = spec.className;
+  windowClass.lpszClassName = design.className;
   if (!RegisterClassExW(&windowClass)) throw msg::Resource(SystemErrorText(GetLastError()));
 }
 
@@ -100,17 +100,17 @@ BaseWindow::~BaseWindow() {
 }
 
 void BaseWindow::Create() {
-  WindowSpec spec = Spec();
-  RegisterClassOnce(spec, &BaseWindow::WindowProc);
-  RECT outer{0, 0, spec.clientWidth, spec.clientHeight};
-  AdjustWindowRectEx(&outer, spec.style, spec.menu != nullptr, spec.exStyle);
+  WindowDesign design = Design();
+  RegisterClassOnce(design, &BaseWindow::WindowProc);
+  RECT outer{0, 0, design.clientWidth, design.clientHeight};
+  AdjustWindowRectEx(&outer, design.style, design.menu != nullptr, design.exStyle);
   constructionFailure_ = nullptr;
-  HWND window = CreateWindowExW(spec.exStyle, spec.className, spec.caption, spec.style, spec.left, spec.top,
-                                outer.right - outer.left, outer.bottom - outer.top, spec.owner, spec.menu,
+  HWND window = CreateWindowExW(design.exStyle, design.className, design.caption, design.style, design.left, design.top,
+                                outer.right - outer.left, outer.bottom - outer.top, design.owner, design.menu,
                                 GetModuleHandleW(nullptr), this);
   if (!window) {
     const DWORD code = GetLastError();
-    if (spec.menu) DestroyMenu(spec.menu);
+    if (design.menu) DestroyMenu(design.menu);
     if (constructionFailure_) std::rethrow_exception(std::exchange(constructionFailure_, nullptr));
     throw msg::Resource(SystemErrorText(code));
   }
@@ -269,19 +269,19 @@ void BaseWindow::BuildLayout(const ControlSpec* layout, size_t count, HFONT font
   std::stable_sort(stops.begin(), stops.end(),
                    [](const ControlSpec* a, const ControlSpec* b) { return a->tabOrder < b->tabOrder; });
   tabOrder_.clear();
-  for (const ControlSpec* spec : stops) {
+  for (const ControlSpec* design : stops) {
     std::vector<HWND> members;
-    if (spec->kind == ControlKind::RadioGroup) {
-      for (int item = 0; spec->items && spec->items[item]; ++item)
-        members.push_back(Control(RadioItemId(spec->id, item)));
+    if (design->kind == ControlKind::RadioGroup) {
+      for (int item = 0; design->items && design->items[item]; ++item)
+        members.push_back(Control(RadioItemId(design->id, item)));
     } else {
-      members.push_back(Control(spec->id));
+      members.push_back(Control(design->id));
     }
     tabOrder_.push_back(members);
   }
 }
 
-void BaseWindow::CreateControl(const ControlSpec& spec, HFONT font) {
+void BaseWindow::CreateControl(const ControlSpec& design, HFONT font) {
   HINSTANCE instance = GetModuleHandleW(nullptr);
   auto make = [&](const wchar_t* className, const wchar_t* text, DWORD style, DWORD exStyle, int id, int left, int top,
                   int width, int height) {
@@ -292,53 +292,53 @@ void BaseWindow::CreateControl(const ControlSpec& spec, HFONT font) {
     controls_[id] = control;
     return control;
   };
-  const DWORD tabStop = spec.tabOrder >= 0 ? WS_TABSTOP : 0;
-  int left = spec.left, top = spec.top, width = spec.width, height = spec.height;
-  if (spec.edge == Edge::SoftBevel) {
+  const DWORD tabStop = design.tabOrder >= 0 ? WS_TABSTOP : 0;
+  int left = design.left, top = design.top, width = design.width, height = design.height;
+  if (design.edge == Edge::SoftBevel) {
     left += kSoftBevelWidth;
     top += kSoftBevelWidth;
     width -= 2 * kSoftBevelWidth;
     height -= 2 * kSoftBevelWidth;
   }
-  switch (spec.kind) {
+  switch (design.kind) {
     case ControlKind::Bevel:
       break;
     case ControlKind::Label:
-      FitLabel(make(L"Static", spec.text, SS_LEFT | spec.style, 0, spec.id, left, top, width, height));
+      FitLabel(make(L"Static", design.text, SS_LEFT | design.style, 0, design.id, left, top, width, height));
       break;
     case ControlKind::Edit:
-      make(L"Edit", spec.text, ES_AUTOHSCROLL | tabStop | spec.style, WS_EX_CLIENTEDGE, spec.id, left, top, width,
+      make(L"Edit", design.text, ES_AUTOHSCROLL | tabStop | design.style, WS_EX_CLIENTEDGE, design.id, left, top, width,
            height);
       break;
     case ControlKind::Memo:
-      make(L"Edit", spec.text, ES_MULTILINE | tabStop | spec.style, 0, spec.id, left, top, width, height);
+      make(L"Edit", design.text, ES_MULTILINE | tabStop | design.style, 0, design.id, left, top, width, height);
       break;
     case ControlKind::Button:
-      make(L"Button", spec.text, BS_PUSHBUTTON | tabStop | spec.style, 0, spec.id, left, top, width, height);
-      if ((spec.style & BS_TYPEMASK) == BS_DEFPUSHBUTTON) defaultButton_ = spec.id;
+      make(L"Button", design.text, BS_PUSHBUTTON | tabStop | design.style, 0, design.id, left, top, width, height);
+      if ((design.style & BS_TYPEMASK) == BS_DEFPUSHBUTTON) defaultButton_ = design.id;
       break;
     case ControlKind::CheckBox:
-      make(L"Button", spec.text, BS_AUTOCHECKBOX | tabStop | spec.style, 0, spec.id, left, top, width, height);
+      make(L"Button", design.text, BS_AUTOCHECKBOX | tabStop | design.style, 0, design.id, left, top, width, height);
       break;
     case ControlKind::RadioGroup: {
       int itemCount = 0;
-      while (spec.items && spec.items[itemCount]) ++itemCount;
+      while (design.items && design.items[itemCount]) ++itemCount;
       // The items lie over their box, so they are made first.
       const int itemsHeight = height - kRadioTopMargin - kRadioBottomMargin;
       for (int item = 0; item < itemCount; ++item) {
         const int itemTop = top + kRadioTopMargin + item * itemsHeight / itemCount;
         const int itemBottom = top + kRadioTopMargin + (item + 1) * itemsHeight / itemCount;
-        HWND radio = make(L"Button", spec.items[item], BS_AUTORADIOBUTTON | tabStop | (item == 0 ? WS_GROUP : 0), 0,
-                          RadioItemId(spec.id, item), left + kRadioLeftMargin, itemTop,
+        HWND radio = make(L"Button", design.items[item], BS_AUTORADIOBUTTON | tabStop | (item == 0 ? WS_GROUP : 0), 0,
+                          RadioItemId(design.id, item), left + kRadioLeftMargin, itemTop,
                           width - kRadioLeftMargin - 4, itemBottom - itemTop);
-        if (item == spec.selectedItem) SendMessageW(radio, BM_SETCHECK, BST_CHECKED, 0);
+        if (item == design.selectedItem) SendMessageW(radio, BM_SETCHECK, BST_CHECKED, 0);
       }
       // WS_GROUP here ends the items' group for the arrow keys.
-      make(L"Button", spec.text, BS_GROUPBOX | WS_GROUP | spec.style, 0, spec.id, left, top, width, height);
+      make(L"Button", design.text, BS_GROUPBOX | WS_GROUP | design.style, 0, design.id, left, top, width, height);
       break;
     }
     case ControlKind::ProgressBar: {
-      HWND bar = make(PROGRESS_CLASSW, L"", spec.style, 0, spec.id, left, top, width, height);
+      HWND bar = make(PROGRESS_CLASSW, L"", design.style, 0, design.id, left, top, width, height);
       SendMessageW(bar, PBM_SETRANGE32, 0, 100);
       break;
     }
@@ -368,9 +368,9 @@ void BaseWindow::SetLabelText(int id, const std::wstring& text) {
 
 void BaseWindow::PaintEdges(HDC dc) const {
   for (size_t i = 0; i < layoutSize_; ++i) {
-    const ControlSpec& spec = layout_[i];
-    RECT rect{spec.left, spec.top, spec.left + spec.width, spec.top + spec.height};
-    switch (spec.edge) {
+    const ControlSpec& design = layout_[i];
+    RECT rect{design.left, design.top, design.left + design.width, design.top + design.height};
+    switch (design.edge) {
       case Edge::None:
         break;
       case Edge::EtchedFrame:

@@ -17,7 +17,7 @@ namespace sw {
 
 // How a window is made: class, caption, styles and its designed place, with
 // the client area's size (the outer size follows from the styles and menu).
-struct WindowSpec {
+struct WindowDesign {
   const wchar_t* className = nullptr;
   UINT classStyle = 0;
   const wchar_t* caption = L"";
@@ -59,7 +59,7 @@ class BaseWindow {
   void RestoreFocus();
 
  protected:
-  virtual WindowSpec Spec() = 0;
+  virtual WindowDesign Design() = 0;
   // Builds the controls; a failure here fails the window's construction.
   virtual void Construct() {}
   // The flat dispatch of each window; what it does not handle goes here.
@@ -76,7 +76,7 @@ class BaseWindow {
 
  private:
   static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-  void CreateControl(const ControlSpec& spec, HFONT font);
+  void CreateControl(const ControlSpec& design, HFONT font);
   void FitLabel(HWND label);
   LRESULT OnGetDefaultId();
 

@@ -107,21 +107,21 @@ TForm1::~TForm1() {
   if (Form1 == this) Form1 = nullptr;
 }
 
-WindowSpec TForm1::Spec() {
-  WindowSpec spec;
-  spec.className = L"TForm1";
-  spec.caption = L"Stretchwell";
-  if (Application* app = Application::Current(); app && !app->Title().empty()) spec.caption = app->Title().c_str();
+WindowDesign TForm1::Design() {
+  WindowDesign design;
+  design.className = L"TForm1";
+  design.caption = L"Stretchwell";
+  if (Application* app = Application::Current(); app && !app->Title().empty()) design.caption = app->Title().c_str();
   // Single border, system menu and minimise box; it carries the program's
   // taskbar entry itself.
-  spec.style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
-  spec.exStyle = WS_EX_APPWINDOW;
-  spec.left = 386;
-  spec.top = 230;
-  spec.clientWidth = 289;
-  spec.clientHeight = 185;
-  spec.menu = BuildMenu();
-  return spec;
+  design.style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
+  design.exStyle = WS_EX_APPWINDOW;
+  design.left = 386;
+  design.top = 230;
+  design.clientWidth = 289;
+  design.clientHeight = 185;
+  design.menu = BuildMenu();
+  return design;
 }
 
 void TForm1::Construct() {

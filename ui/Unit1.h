@@ -74,7 +74,7 @@ class TForm1 : public BaseWindow, public RunView {
   bool IsQuitting() override;
 
  protected:
-  WindowSpec Spec() override;
+  WindowDesign Design() override;
   void Construct() override;
   LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
 

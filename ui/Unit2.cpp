@@ -43,20 +43,20 @@ TForm2::~TForm2() {
   if (Form2 == this) Form2 = nullptr;
 }
 
-WindowSpec TForm2::Spec() {
-  WindowSpec spec;
-  spec.className = L"TForm2";
+WindowDesign TForm2::Design() {
+  WindowDesign design;
+  design.className = L"TForm2";
   // A drawing surface of its own, so the title's drawing state is set once.
-  spec.classStyle = CS_OWNDC;
-  spec.caption = L"О программе";
-  spec.style = WS_POPUP | WS_CAPTION | WS_SYSMENU;
-  spec.exStyle = WS_EX_DLGMODALFRAME;
-  spec.left = 422;
-  spec.top = 231;
-  spec.clientWidth = 169;
-  spec.clientHeight = 147;
-  if (Application* app = Application::Current(); app && app->MainWindow()) spec.owner = app->MainWindow()->Handle();
-  return spec;
+  design.classStyle = CS_OWNDC;
+  design.caption = L"О программе";
+  design.style = WS_POPUP | WS_CAPTION | WS_SYSMENU;
+  design.exStyle = WS_EX_DLGMODALFRAME;
+  design.left = 422;
+  design.top = 231;
+  design.clientWidth = 169;
+  design.clientHeight = 147;
+  if (Application* app = Application::Current(); app && app->MainWindow()) design.owner = app->MainWindow()->Handle();
+  return design;
 }
 
 void TForm2::Construct() {

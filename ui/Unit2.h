@@ -30,7 +30,7 @@ class TForm2 : public BaseWindow {
   static void DrawTitle(HDC dc);
 
  protected:
-  WindowSpec Spec() override;
+  WindowDesign Design() override;
   void Construct() override;
   LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
 

@@ -37,16 +37,16 @@ class TestWindow : public BaseWindow {
   void CloseHandler() override { ++closes; }
 
  protected:
-  WindowSpec Spec() override {
-    WindowSpec spec;
-    spec.className = L"StretchwellTestWindow";
-    spec.caption = L"test";
-    spec.style = WS_OVERLAPPEDWINDOW | (visible ? WS_VISIBLE : 0);
-    spec.left = 10;
-    spec.top = 10;
-    spec.clientWidth = 120;
-    spec.clientHeight = 80;
-    return spec;
+  WindowDesign Design() override {
+    WindowDesign design;
+    design.className = L"StretchwellTestWindow";
+    design.caption = L"test";
+    design.style = WS_OVERLAPPEDWINDOW | (visible ? WS_VISIBLE : 0);
+    design.left = 10;
+    design.top = 10;
+    design.clientWidth = 120;
+    design.clientHeight = 80;
+    return design;
   }
   void Construct() override {
     if (onConstruct) onConstruct();
