@@ -543,21 +543,26 @@ struct Target {
 
 // The rows of one call, spread over the calling thread and worker threads.
 // Each thread claims a task of consecutive rows (which share source rows)
-// and computes it in order; tasks are handed out only within a window ahead
-// of the last row reported, so an early stop wastes little. The calling
-// thread takes the rows in row order: while the next row isn't complete it
-// computes rows of its own task, and only when it has none it waits. The
-// destructor stops and joins every worker, on every way out.
+// and computes it from the front; tasks are handed out only within a window
+// ahead of the last row reported, so an early stop wastes little and the
+// bookkeeping is a ring the size of the window. The calling thread takes the
+// rows in row order: while the next row isn't complete it computes rows of
+// its own task, claims a new one, or takes rows from the back of another
+// thread's task (whose thread may have been descheduled); only when there
+// is nothing left to take it waits. The destructor stops and joins every
+// worker, on every way out.
 class RowSchedule {
  public:
   RowSchedule(const Plan& plan, const Picture& source, const Target& target, int threads, int rowsPerTask)
       : plan_(plan), target_(target), rowsPerTask_(rowsPerTask),
-        window_(std::max(4 * rowsPerTask * threads, 64)), done_(static_cast<size_t>(plan.height), 0) {
+        window_(std::max(4 * rowsPerTask * threads, 64)),
+        done_(static_cast<size_t>(std::min<int64_t>(int64_t{window_} + rowsPerTask, plan.height)), 0),
+        tasks_(static_cast<size_t>(threads)) {
     makers_.reserve(static_cast<size_t>(threads));
     for (int i = 0; i < threads; ++i) makers_.emplace_back(plan, source);
     for (int i = 1; i < threads; ++i) {
       try {
-        workers_.emplace_back([this, i] { Work(makers_[static_cast<size_t>(i)]); });
+        workers_.emplace_back([this, i] { Work(i); });
       } catch (const std::system_error&) {
         break;  // fewer workers; the calling thread computes what they don't
       }
@@ -579,26 +584,28 @@ class RowSchedule {
   // called with the resampler's arithmetic set.
   void Complete(int32_t y) {
     for (;;) {
+      int32_t row;
       {
         std::unique_lock<std::mutex> lock(mutex_);
         if (failure_) std::rethrow_exception(failure_);
-        if (done_[static_cast<size_t>(y)]) return;
-        if (ownNext_ >= ownEnd_ && !Claim(ownNext_, ownEnd_)) {
-          mainWake_.wait(lock, [&] { return done_[static_cast<size_t>(y)] != 0 || failure_; });
+        if (Done(y)) return;
+        if (!TakeOwn(0, row) && !Steal(row)) {
+          mainWake_.wait(lock, [&] { return Done(y) || failure_; });
           if (failure_) std::rethrow_exception(failure_);
           return;
         }
       }
-      const int32_t row = ownNext_++;
       makers_[0].Make(row, target_.Row(row));
       std::lock_guard<std::mutex> lock(mutex_);
-      done_[static_cast<size_t>(row)] = 1;
+      done_[Slot(row)] = 1;
     }
   }
 
+  // Rows up to `rows` - 1 are reported; their places in the ring are free.
   void Reported(int32_t rows) {
     {
       std::lock_guard<std::mutex> lock(mutex_);
+      for (int32_t row = reported_; row < rows; ++row) done_[Slot(row)] = 0;
       reported_ = rows;
     }
     if (!workers_.empty()) workersWake_.notify_all();
@@ -619,36 +626,65 @@ class RowSchedule {
   }
 
  private:
-  // The next task, if it lies within the window; with the mutex held.
-  bool Claim(int32_t& first, int32_t& end) {
-    if (next_ >= plan_.height || next_ >= reported_ + window_) return false;
-    first = next_;
-    end = first + std::min(rowsPerTask_, plan_.height - first);
-    next_ = end;
+  struct Task {
+    int32_t next = 0;  // rows next .. end - 1 are still to be computed
+    int32_t end = 0;
+  };
+
+  // With the mutex held, throughout.
+  size_t Slot(int32_t row) const { return static_cast<size_t>(row) % done_.size(); }
+  bool Done(int32_t row) const { return done_[Slot(row)] != 0; }
+
+  bool CanClaim() const { return next_ < plan_.height && next_ < reported_ + window_; }
+
+  // The next row of thread i's task, claiming a new task when it has none.
+  bool TakeOwn(int i, int32_t& row) {
+    Task& task = tasks_[static_cast<size_t>(i)];
+    if (task.next >= task.end) {
+      if (!CanClaim()) return false;
+      task.next = next_;
+      task.end = next_ + std::min(rowsPerTask_, plan_.height - next_);
+      next_ = task.end;
+    }
+    row = task.next++;
     return true;
   }
 
-  void Work(RowMaker& maker) {
+  // The last row of another thread's unfinished task, taking the task whose
+  // rows come soonest in the reporting order; its thread goes on from the front.
+  bool Steal(int32_t& row) {
+    Task* chosen = nullptr;
+    for (size_t i = 1; i < tasks_.size(); ++i) {
+      Task& task = tasks_[i];
+      if (task.next < task.end && (!chosen || task.next < chosen->next)) chosen = &task;
+    }
+    if (!chosen) return false;
+    row = --chosen->end;
+    return true;
+  }
+
+  void Work(int i) {
+    RowMaker& maker = makers_[static_cast<size_t>(i)];
     try {
       ResamplerArithmetic arithmetic;  // each thread has its own floating-point state
+      int32_t finished = -1;
       for (;;) {
-        int32_t first, end;
+        int32_t row;
         {
           std::unique_lock<std::mutex> lock(mutex_);
-          workersWake_.wait(lock, [&] { return stop_ || next_ >= plan_.height || next_ < reported_ + window_; });
-          if (stop_ || !Claim(first, end)) return;
-        }
-        for (int32_t y = first; y < end; ++y) {
-          if (StopRequested()) return;
-          maker.Make(y, target_.Row(y));
-          bool wake;
-          {
-            std::lock_guard<std::mutex> lock(mutex_);
-            done_[static_cast<size_t>(y)] = 1;
-            wake = y == reported_;  // the row the calling thread may be waiting for
+          if (finished >= 0) {
+            done_[Slot(finished)] = 1;
+            // The row the calling thread may be waiting for.
+            if (finished == reported_) mainWake_.notify_one();
           }
-          if (wake) mainWake_.notify_one();
+          workersWake_.wait(lock, [&] {
+            const Task& task = tasks_[static_cast<size_t>(i)];
+            return stop_ || task.next < task.end || CanClaim() || next_ >= plan_.height;
+          });
+          if (stop_ || !TakeOwn(i, row)) return;
         }
+        maker.Make(row, target_.Row(row));
+        finished = row;
       }
     } catch (...) {
       {
@@ -658,11 +694,6 @@ class RowSchedule {
       }
       mainWake_.notify_one();
     }
-  }
-
-  bool StopRequested() {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return stop_;
   }
 
   const Plan& plan_;
@@ -675,11 +706,10 @@ class RowSchedule {
   std::condition_variable workersWake_;
   std::condition_variable mainWake_;
   bool stop_ = false;
-  int32_t next_ = 0;
-  int32_t reported_ = 0;
-  int32_t ownNext_ = 0;  // the calling thread's task, [ownNext_, ownEnd_)
-  int32_t ownEnd_ = 0;
-  std::vector<char> done_;
+  int32_t next_ = 0;      // the first row no task holds yet
+  int32_t reported_ = 0;  // rows before it are reported
+  std::vector<char> done_;  // per row of the window, by row modulo its size
+  std::vector<Task> tasks_;  // each thread's task, [0] the calling thread's
   std::exception_ptr failure_;
 };
 
