@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "engine/JpegTestSupport.h"
+#include "JpegFiles.h"
 
 namespace sw::test {
 

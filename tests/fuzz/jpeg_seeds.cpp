@@ -7,11 +7,11 @@
 #include <string>
 #include <vector>
 
-#include <jpeglib.h>
+#include "JpegFiles.h"
 
 namespace {
 
-struct Recipe {
+struct Seed {
   const char* name;
   int width;
   int height;
@@ -24,43 +24,19 @@ struct Recipe {
   bool separateScans;
 };
 
-std::vector<unsigned char> Make(const Recipe& recipe) {
-  jpeg_compress_struct cinfo{};
-  jpeg_error_mgr errors{};
-  cinfo.err = jpeg_std_error(&errors);
-  jpeg_create_compress(&cinfo);
-  unsigned char* buffer = nullptr;
-  unsigned long size = 0;
-  jpeg_mem_dest(&cinfo, &buffer, &size);
-  cinfo.image_width = static_cast<JDIMENSION>(recipe.width);
-  cinfo.image_height = static_cast<JDIMENSION>(recipe.height);
-  cinfo.input_components = recipe.components;
-  cinfo.in_color_space = recipe.inSpace;
-  jpeg_set_defaults(&cinfo);
-  if (recipe.fileSpace != JCS_UNKNOWN) jpeg_set_colorspace(&cinfo, recipe.fileSpace);
-  jpeg_set_quality(&cinfo, 75, TRUE);
-  if (recipe.progressive) jpeg_simple_progression(&cinfo);
-  cinfo.arith_code = recipe.arithmetic ? TRUE : FALSE;
-  cinfo.restart_in_rows = recipe.restartRows;
-  std::vector<jpeg_scan_info> scans(static_cast<size_t>(recipe.components));
-  if (recipe.separateScans) {
-    for (int c = 0; c < recipe.components; ++c) scans[c] = jpeg_scan_info{1, {c, 0, 0, 0}, 0, 63, 0, 0};
-    cinfo.scan_info = scans.data();
-    cinfo.num_scans = recipe.components;
-  }
-  jpeg_start_compress(&cinfo, TRUE);
-  std::vector<JSAMPLE> row(static_cast<size_t>(recipe.width) * recipe.components);
-  while (cinfo.next_scanline < cinfo.image_height) {
-    for (size_t i = 0; i < row.size(); ++i)
-      row[i] = static_cast<JSAMPLE>((i * 37 + cinfo.next_scanline * 11 + (i / 5) * 70) & 0xFF);
-    JSAMPROW pointer = row.data();
-    jpeg_write_scanlines(&cinfo, &pointer, 1);
-  }
-  jpeg_finish_compress(&cinfo);
-  jpeg_destroy_compress(&cinfo);
-  std::vector<unsigned char> bytes(buffer, buffer + size);
-  std::free(buffer);
-  return bytes;
+std::vector<unsigned char> Make(const Seed& seed) {
+  sw::jpegtest::FileRecipe recipe;
+  recipe.width = seed.width;
+  recipe.height = seed.height;
+  recipe.components = seed.components;
+  recipe.inSpace = seed.inSpace;
+  recipe.fileSpace = seed.fileSpace;
+  recipe.quality = 75;
+  recipe.progressive = seed.progressive;
+  recipe.arithmetic = seed.arithmetic;
+  recipe.restartRows = seed.restartRows;
+  recipe.separateScans = seed.separateScans;
+  return sw::jpegtest::MakeJpegFile(recipe);
 }
 
 bool Write(const std::string& path, const std::vector<unsigned char>& bytes) {
@@ -76,7 +52,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: %s FOLDER\n", argv[0]);
     return 2;
   }
-  const Recipe recipes[] = {
+  const Seed seeds[] = {
       {"colour", 33, 17, 3, JCS_RGB, JCS_UNKNOWN, false, false, 0, false},
       {"colour-444", 16, 16, 3, JCS_RGB, JCS_RGB, false, false, 0, false},
       {"progressive", 33, 17, 3, JCS_RGB, JCS_UNKNOWN, true, false, 0, false},
@@ -91,7 +67,7 @@ int main(int argc, char** argv) {
       {"two-components", 8, 8, 2, JCS_UNKNOWN, JCS_UNKNOWN, false, false, 0, false},
   };
   const std::string folder = argv[1];
-  for (const Recipe& recipe : recipes) {
+  for (const Seed& recipe : seeds) {
     const std::vector<unsigned char> bytes = Make(recipe);
     if (!Write(folder + "/seed-" + recipe.name + ".jpg", bytes)) return 1;
     if (recipe.progressive && !recipe.arithmetic) {
