@@ -14,6 +14,7 @@
 #include "ReferenceResampler.h"
 #include "image/Picture.h"
 #include "image/Resampler.h"
+#include "image/ResizeTuning.h"
 
 namespace {
 

@@ -5,10 +5,11 @@
 #include <optional>
 #include <ostream>
 
-#include "image/IntegerText.h"
-#include "image/Messages.h"
-#include "image/PictureType.h"
-#include "image/ResizeRun.h"
+#include "app/IntegerText.h"
+#include "app/PictureType.h"
+#include "app/ResizeRun.h"
+#include "app/RunTexts.h"
+#include "core/Messages.h"
 
 namespace sw {
 namespace {
@@ -100,29 +101,33 @@ std::string KeptAspectSize(int32_t oldSize, const std::string& givenText, int32_
   if (givenOld == 0) throw given == 0 ? msg::InvalidOperation() : msg::DivisionByZero();
   const double size = std::nearbyint(static_cast<double>(oldSize) * given / givenOld);
   if (!(size >= INT32_MIN && size <= INT32_MAX)) throw msg::Resource();
-  return DecimalText(static_cast<int64_t>(size));
+  return std::to_string(static_cast<int64_t>(size));
 }
 
-// The run's view of the "window": the command line's answers.
-class CommandLineView : public RunView {
+// The run's inputs, as given on the command line.
+class CommandLineInputs : public RunInputs {
  public:
-  CommandLineView(std::string width, std::string height, int format, std::string target, bool wallpaper,
-                  std::ostream* progress, const StretchEnvironment& environment)
-      : width_(std::move(width)),
-        height_(std::move(height)),
-        format_(format),
-        target_(std::move(target)),
-        wallpaper_(wallpaper),
-        progress_(progress),
-        environment_(environment) {}
-
-  void SetMainWindowEnabled(bool) override {}
+  CommandLineInputs(std::string width, std::string height, int format, bool wallpaper)
+      : width_(std::move(width)), height_(std::move(height)), format_(format), wallpaper_(wallpaper) {}
   std::string NewWidthText() override { return width_; }
   std::string NewHeightText() override { return height_; }
   int FormatIndex() override { return format_; }
-  std::string FormatItemText(int index) override { return index == 0 ? "bmp" : "jpg"; }
   bool WallpaperChecked() override { return wallpaper_; }
-  bool ExecuteSaveDialog(const std::string&, const std::string&, std::string& path) override {
+
+ private:
+  std::string width_, height_;
+  int format_;
+  bool wallpaper_;
+};
+
+// The command line as the run's host: a progress bar on a terminal, the
+// target given with -o, the wallpaper where the platform has one.
+class CommandLineHost : public RunHost {
+ public:
+  CommandLineHost(std::string target, std::ostream* progress, const StretchEnvironment& environment)
+      : target_(std::move(target)), progress_(progress), environment_(environment) {}
+
+  bool ChooseTarget(const std::string&, const std::string&, std::string& path) override {
     EndProgress();
     path = target_;
     return true;
@@ -133,7 +138,6 @@ class CommandLineView : public RunView {
   void RefreshDesktopWallpaper() override {
     if (environment_.refreshDesktopWallpaper) environment_.refreshDesktopWallpaper();
   }
-  void ClearFields() override {}
 
   void SetProgress(int percent) override {
     if (!progress_ || percent == shown_) return;
@@ -143,7 +147,6 @@ class CommandLineView : public RunView {
                << std::string(static_cast<size_t>(30 - filled), ' ') << "] " << percent << "%" << std::flush;
     drawn_ = true;
   }
-  void ProcessPendingMessages() override {}
   bool IsQuitting() override { return false; }
 
   void EndProgress() {
@@ -152,10 +155,7 @@ class CommandLineView : public RunView {
   }
 
  private:
-  std::string width_, height_;
-  int format_;
   std::string target_;
-  bool wallpaper_;
   std::ostream* progress_;
   const StretchEnvironment& environment_;
   int shown_ = -1;
@@ -167,7 +167,7 @@ void StretchOne(const Options& options, const std::string& source, const std::st
                 std::ostream& err, const StretchEnvironment& environment) {
   RunState state;
   state.WorkBitmap = std::make_unique<Picture>();
-  state.WorkJpeg = std::make_unique<WorkJpeg>();
+  state.WorkJpeg = std::make_unique<WorkJpeg>(environment.eightBitOutput);
   state.SourceFileName = source;
   ReadSourcePicture(state, source);
 
@@ -177,18 +177,19 @@ void StretchOne(const Options& options, const std::string& source, const std::st
   if (!options.height) height = KeptAspectSize(state.OldHeight, width, state.OldWidth);
 
   std::ostream* progress = environment.errorIsTerminal && !options.quiet ? &err : nullptr;
-  CommandLineView view(width, height, format, target, options.wallpaper, progress, environment);
+  CommandLineInputs inputs(width, height, format, options.wallpaper);
+  CommandLineHost host(target, progress, environment);
   try {
-    RunResize(state, view);
+    RunResize(state, inputs, host);
   } catch (...) {
-    view.EndProgress();
+    host.EndProgress();
     throw;
   }
 }
 
 int FormatOf(const Options& options, const std::string& byName) {
-  if (options.format) return *options.format == "bmp" ? 0 : 1;
-  return IsBmpPath(byName) ? 0 : 1;
+  if (options.format) return *options.format == kFormatNames[kFormatBmp] ? kFormatBmp : kFormatJpg;
+  return IsBmpPath(byName) ? kFormatBmp : kFormatJpg;
 }
 
 }  // namespace
@@ -228,7 +229,7 @@ int RunStretch(const std::vector<std::string>& args, std::ostream& out, std::ost
       int format;
       if (intoFolder) {
         format = FormatOf(options, source);
-        target = JoinPath(*options.output, BaseName(source) + (format == 0 ? ".bmp" : ".jpg"));
+        target = JoinPath(*options.output, BaseName(source) + "." + FormatName(format));
       } else {
         format = FormatOf(options, target);
       }

@@ -12,6 +12,9 @@ namespace sw {
 struct StretchEnvironment {
   // Draw a progress bar on the error stream (it is a terminal and not -q).
   bool errorIsTerminal = false;
+  // Decoded JPEG pictures are paletted, as the window makes them on a screen
+  // of 256 colours or fewer.
+  bool eightBitOutput = false;
   // Where the platform has a desktop wallpaper (Windows); empty elsewhere.
   std::function<void(const std::string&)> setDesktopWallpaper;
   std::function<void()> refreshDesktopWallpaper;

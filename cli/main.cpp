@@ -11,7 +11,7 @@
 #include <windows.h>
 
 #include "desktop/Wallpaper.h"
-#include "desktop/WideText.h"
+#include "platform/WideText.h"
 
 int wmain(int argc, wchar_t** argv) {
   // The console shows the UTF-8 text of paths and messages as it is.

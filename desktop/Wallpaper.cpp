@@ -3,8 +3,8 @@
 #include <limits>
 #include <utility>
 
-#include "desktop/WideText.h"
-#include "image/Messages.h"
+#include "core/Messages.h"
+#include "platform/WideText.h"
 
 namespace sw {
 namespace {

@@ -3,20 +3,15 @@
 #include <algorithm>
 #include <vector>
 
+#include "core/Messages.h"
 #include "image/BmpRle.h"
-#include "image/FileAccess.h"
-#include "image/Messages.h"
+#include "platform/FileAccess.h"
 
 namespace sw {
 namespace {
 
 constexpr uint32_t kFileHeaderBytes = 14;
-constexpr uint32_t kCoreHeaderBytes = 12;
-constexpr uint32_t kInfoHeaderBytes = 40;
 constexpr uint32_t kMaskBytes = 12;
-// BITMAPV2INFOHEADER and every later header hold their colour masks at offset 40.
-constexpr uint32_t kHeaderWithMasksBytes = 52;
-constexpr uint32_t kMaxColorEntries = 256;
 
 uint16_t Get16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
 uint32_t Get32(const uint8_t* p) {
@@ -62,12 +57,16 @@ struct FileHeaders {
   std::vector<PaletteEntry> colorTable;
 };
 
-bool IsDibDepth(int bits) {
-  return bits == 1 || bits == 4 || bits == 8 || bits == 16 || bits == 24 || bits == 32;
-}
-
 int64_t AbsoluteHeight(const BitmapInfoHeader& header) {
   return header.biHeight < 0 ? -static_cast<int64_t>(header.biHeight) : header.biHeight;
+}
+
+// Step 13's refusal of a header no picture can be made of; a store above the
+// limit is refused as the system refuses one it has no memory for.
+void CheckCanBeMade(const FileHeaders& f) {
+  const DibFault fault = CheckPictureHeader(f.header, f.colorTable.size(), true);
+  if (fault == DibFault::TooLarge) throw msg::NotEnoughMemoryForPicture();
+  if (fault != DibFault::None) throw msg::InvalidBitmap();
 }
 
 void ReadInfoHeader(CountedSource& in, FileHeaders& f) {
@@ -76,6 +75,7 @@ void ReadInfoHeader(CountedSource& in, FileHeaders& f) {
   uint8_t block[kHeaderWithMasksBytes] = {};
   if (!in.TryRead(block, 4)) throw msg::InvalidBitmap();
   f.headerSize = Get32(block);
+  if (CheckHeaderSize(f.headerSize) != DibFault::None) throw msg::InvalidBitmap();
   BitmapInfoHeader& h = f.header;
   if (f.headerSize == kCoreHeaderBytes) {
     if (!in.TryRead(block + 4, kCoreHeaderBytes - 4)) throw msg::InvalidBitmap();
@@ -86,7 +86,6 @@ void ReadInfoHeader(CountedSource& in, FileHeaders& f) {
     h.biBitCount = Get16(block + 10);
     return;
   }
-  if (f.headerSize < kInfoHeaderBytes) throw msg::InvalidBitmap();
   // Only the fields and masks are kept; the rest of a longer header is passed over.
   const uint32_t kept = std::min(f.headerSize, kHeaderWithMasksBytes);
   if (!in.TryRead(block + 4, kept - 4) || !in.TrySkip(f.headerSize - kept)) throw msg::InvalidBitmap();
@@ -110,23 +109,18 @@ FileHeaders ReadHeaders(CountedSource& in) {
   FileHeaders f;
   ReadInfoHeader(in, f);
   BitmapInfoHeader& h = f.header;
-  if (h.biPlanes != 1) throw msg::InvalidBitmap();
-
   const int bits = h.biBitCount;
-  if (h.biCompression == kBiBitfields && (bits == 16 || bits == 32)) {
-    if (f.headerSize == kInfoHeaderBytes) {
-      uint8_t masks[kMaskBytes];
-      in.ReadExact(masks, sizeof masks);
-      for (int i = 0; i < 3; ++i) f.masks[i] = Get32(masks + 4 * i);
-    } else if (f.headerSize < kHeaderWithMasksBytes) {
-      throw msg::InvalidBitmap();  // bit fields announced, but no room for the masks
-    }
-  }
-
   uint32_t colors = h.biClrUsed;
   if (colors == 0 && (bits == 1 || bits == 4 || bits == 8)) colors = 1u << bits;
-  // Checked before the table is read: no table holds more than 256 entries.
-  if (colors > kMaxColorEntries) throw msg::InvalidBitmap();
+  // The header's form is checked before anything after it is read.
+  if (CheckHeaderForm(f.headerSize, h, colors) != DibFault::None) throw msg::InvalidBitmap();
+
+  if (h.biCompression == kBiBitfields && (bits == 16 || bits == 32) && f.headerSize == kInfoHeaderBytes) {
+    uint8_t masks[kMaskBytes];
+    in.ReadExact(masks, sizeof masks);
+    for (int i = 0; i < 3; ++i) f.masks[i] = Get32(masks + 4 * i);
+  }
+
   h.biClrUsed = colors;
   const size_t entryBytes = f.headerSize == kCoreHeaderBytes ? 3 : 4;
   uint8_t table[kMaxColorEntries * 4];
@@ -162,12 +156,6 @@ uint64_t OfferedPixelBytes(const BitmapInfoHeader& h, uint64_t remaining) {
 Picture ReadUncompressed(const FileHeaders& f, CountedSource& in) {
   const BitmapInfoHeader& h = f.header;
   const int bits = h.biBitCount;
-  if (h.biWidth <= 0 || h.biHeight == 0 || !IsDibDepth(bits) ||
-      (h.biCompression == kBiBitfields && bits != 16 && bits != 32))
-    throw msg::InvalidBitmap();
-  // The size is known in 64 bits before anything is allocated.
-  if (PixelStoreBytes(h.biWidth, AbsoluteHeight(h), bits) == 0) throw msg::NotEnoughMemoryForPicture();
-
   DibLayout layout;
   layout.header = h;
   std::copy(f.masks, f.masks + 3, layout.masks);
@@ -185,11 +173,6 @@ Picture ReadUncompressed(const FileHeaders& f, CountedSource& in) {
 
 Picture ReadRunLength(const FileHeaders& f, CountedSource& in) {
   const BitmapInfoHeader& h = f.header;
-  const bool rle8 = h.biCompression == kBiRle8 && h.biBitCount == 8;
-  const bool rle4 = h.biCompression == kBiRle4 && h.biBitCount == 4;
-  // Run-length data is always stored bottom-up.
-  if (!(rle8 || rle4) || h.biWidth <= 0 || h.biHeight <= 0) throw msg::InvalidBitmap();
-
   Picture decoded = CreatePicture([&] { return Picture::CreateDisplayCompatible(h.biWidth, h.biHeight); });
   DecodeRle(in, OfferedPixelBytes(h, in.Remaining()), h.biBitCount, f.colorTable, decoded);
   decoded.SetOwnPalette(f.colorTable);
@@ -257,6 +240,8 @@ void ReadBmp(Picture& picture, ByteSource& source, uint64_t count) {
   if (fileHeader[0] != 'B' || fileHeader[1] != 'M') throw msg::InvalidBitmap();
 
   const FileHeaders f = ReadHeaders(in);
+  // The size is known in 64 bits before anything is allocated.
+  CheckCanBeMade(f);
   const uint32_t compression = f.header.biCompression;
   Picture read = compression == kBiRgb || compression == kBiBitfields ? ReadUncompressed(f, in)
                                                                       : ReadRunLength(f, in);

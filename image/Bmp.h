@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "image/ByteStream.h"
+#include "core/ByteStream.h"
 #include "image/Picture.h"
 
 namespace sw {

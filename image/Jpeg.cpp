@@ -4,14 +4,11 @@
 #include <memory>
 #include <new>
 
-#include "image/FileAccess.h"
+#include "core/Messages.h"
 #include "image/JpegCodec.h"
-#include "image/Messages.h"
+#include "platform/FileAccess.h"
 
 namespace sw {
-
-// Natively there is no screen to ask; the Windows start-up sets it.
-bool EightBitOutput = false;
 
 namespace {
 
@@ -49,9 +46,9 @@ void WorkJpeg::CopyInto(Picture& picture) {
     // Nothing loaded decodes as an empty file does.
     const uint8_t* data = encodedData_ ? encodedData_->data() : nullptr;
     const size_t size = encodedData_ ? encodedData_->size() : 0;
-    heldPicture_ = jpeg::Decode(data, size, EightBitOutput);
+    heldPicture_ = jpeg::Decode(data, size, eightBitOutput_);
   }
-  picture.CopyFrom(*heldPicture_);
+  picture = *heldPicture_;
 }
 
 void WorkJpeg::TakeCopyOf(const Picture& picture) {

@@ -11,12 +11,12 @@
 
 namespace sw {
 
-// Decided once at start-up from the screen (8 bits per pixel or fewer); when
-// true, every decoded picture is 8-bit paletted.
-extern bool EightBitOutput;
-
 class WorkJpeg {
  public:
+  // `EightBitOutput` is decided once at start-up from the screen (8 bits per
+  // pixel or fewer); when true, every decoded picture is 8-bit paletted.
+  explicit WorkJpeg(bool EightBitOutput = false) : eightBitOutput_(EightBitOutput) {}
+
   // Reads the whole file into EncodedData and checks its header; sets
   // WriteProgressive from a non-empty file.
   void LoadFromFile(const std::string& path);
@@ -36,6 +36,7 @@ class WorkJpeg {
   std::optional<std::vector<uint8_t>> encodedData_;
   std::optional<Picture> heldPicture_;
   bool writeProgressive_ = false;
+  const bool eightBitOutput_;
 };
 
 }  // namespace sw

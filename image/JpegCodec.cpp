@@ -3,8 +3,8 @@
 #include <new>
 #include <utility>
 
+#include "core/Messages.h"
 #include "image/JpegManagers.h"
-#include "image/Messages.h"
 
 namespace sw::jpeg {
 namespace {
@@ -18,7 +18,7 @@ namespace {
 // Runs `step` on the job; a fatal library error returns here, the library
 // object is destroyed and only then the program's error is raised.
 template <typename Job>
-void RunSteps(Job& job, void (*step)(void*)) {
+void RunLibraryStep(Job& job, void (*step)(void*)) {
   bool finished = false;
   try {
     finished = RunGuarded(job.errors, step, &job);
@@ -263,14 +263,14 @@ void EncodeStep(void* context) {
 
 HeaderInfo ReadHeader(const uint8_t* data, size_t size) {
   DecodeJob job(data, size, false);
-  RunSteps(job, ReadHeaderStep);
+  RunLibraryStep(job, ReadHeaderStep);
   job.Destroy();
   return job.header;
 }
 
 Picture Decode(const uint8_t* data, size_t size, bool eightBitOutput) {
   DecodeJob job(data, size, eightBitOutput);
-  RunSteps(job, DecodeStep);
+  RunLibraryStep(job, DecodeStep);
   job.Destroy();
   return std::move(job.picture);
 }
@@ -278,7 +278,7 @@ Picture Decode(const uint8_t* data, size_t size, bool eightBitOutput) {
 std::vector<uint8_t> Encode(const Picture* picture, bool progressive) {
   if (picture == nullptr || picture->IsEmpty()) return {};
   EncodeJob job(*picture, progressive);
-  RunSteps(job, EncodeStep);
+  RunLibraryStep(job, EncodeStep);
   job.Destroy();
   return std::move(job.bytes);
 }

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstdlib>
 
-#include "image/Messages.h"
+#include "core/Messages.h"
 
 namespace sw::jpeg {
 namespace {

@@ -17,7 +17,7 @@
 #include <jerror.h>
 #include <jpeglib.h>
 
-#include "image/Error.h"
+#include "core/Error.h"
 
 namespace sw::jpeg {
 

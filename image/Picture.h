@@ -14,17 +14,13 @@
 #include <utility>
 #include <vector>
 
+#include "image/DibHeader.h"
+#include "image/PixelFormat.h"
+
 namespace sw {
 
-// Red in bits 0-7, green 8-15, blue 16-23; bits 24-31 zero.
-using ColorValue = uint32_t;
 constexpr ColorValue kColorOutside = 0xFFFFFFFFu;  // what a read outside the picture gives
 constexpr ColorValue kColorWhite = 0x00FFFFFFu;
-
-constexpr uint32_t kBiRgb = 0;
-constexpr uint32_t kBiRle8 = 1;
-constexpr uint32_t kBiRle4 = 2;
-constexpr uint32_t kBiBitfields = 3;
 
 // The picture description record, field for field the platform's DIBSECTION.
 struct BitmapPart {  // BITMAP
@@ -37,21 +33,6 @@ struct BitmapPart {  // BITMAP
   void* bmBits = nullptr;  // null for a display-compatible picture without DIB form
 };
 
-struct BitmapInfoHeader {  // BITMAPINFOHEADER, written byte for byte by the BMP writer
-  uint32_t biSize = 0;     // 0: a display-compatible picture without DIB form
-  int32_t biWidth = 0;
-  int32_t biHeight = 0;    // negative: rows stored top-down
-  uint16_t biPlanes = 0;
-  uint16_t biBitCount = 0;
-  uint32_t biCompression = 0;
-  uint32_t biSizeImage = 0;
-  int32_t biXPelsPerMeter = 0;
-  int32_t biYPelsPerMeter = 0;
-  uint32_t biClrUsed = 0;
-  uint32_t biClrImportant = 0;
-};
-static_assert(sizeof(BitmapInfoHeader) == 40, "BITMAPINFOHEADER is 40 bytes");
-
 struct PictureDescription {  // DIBSECTION
   BitmapPart dsBm;
   BitmapInfoHeader dsBmih;
@@ -59,25 +40,6 @@ struct PictureDescription {  // DIBSECTION
   void* dshSection = nullptr;
   uint32_t dsOffset = 0;
 };
-
-struct PaletteEntry {  // RGBQUAD
-  uint8_t rgbBlue = 0;
-  uint8_t rgbGreen = 0;
-  uint8_t rgbRed = 0;
-  uint8_t rgbReserved = 0;
-};
-static_assert(sizeof(PaletteEntry) == 4, "RGBQUAD is 4 bytes");
-
-// Bytes per stored row: each row filled up to a multiple of 4 bytes.
-uint64_t RowStride(int64_t width, int bitsPerPixel);
-
-// No pixel store is ever made above this size (16384 x 16384 at 32 bits), so
-// that hostile sizes in files or typed by the user never exhaust memory.
-constexpr uint64_t kMaxPixelStoreBytes = uint64_t{1} << 30;
-
-// The bytes a store of this size and depth takes, or 0 when it could not be
-// made: a negative size, or more than kMaxPixelStoreBytes.
-uint64_t PixelStoreBytes(int64_t width, int64_t height, int bitsPerPixel);
 
 // What a reader gives to make a DIB picture: header (width, recorded height,
 // bit count 1/4/8/16/24/32, compression BI_RGB or BI_BITFIELDS), the masks
@@ -98,13 +60,11 @@ class Picture {
   Picture& operator=(const Picture&) = default;
   Picture(Picture&&) noexcept = default;
   Picture& operator=(Picture&&) noexcept = default;
-  void CopyFrom(const Picture& other) { *this = other; }
 
   // A DIB picture with zeroed pixel memory, to be filled by a reader.
-  // Raises "Bitmap image is not valid" for a layout no DIB can have (width
-  // <= 0, height 0, another bit count, bit fields at a depth other than 16 or
-  // 32, a colour table above 256) and the resource error for a store above
-  // the limit.
+  // Raises "Bitmap image is not valid" for a layout no DIB can have (the
+  // rules of CheckPictureHeader, without run lengths) and the resource error
+  // for a store above the limit.
   static Picture CreateDib(const DibLayout& layout);
   // A display-compatible picture of this size, every pixel white.
   static Picture CreateDisplayCompatible(int32_t width, int32_t height);
@@ -126,10 +86,7 @@ class Picture {
   bool IsDib() const { return !store_->displayCompatible; }
 
   // The colour at column x, row y (row 0 at the top); kColorOutside outside
-  // the picture. Pictures of 8 bits or fewer give their palette colour (an
-  // index past the colour table gives black); masked channels of fewer than 8
-  // bits are widened by repeating their bits from the top (5-bit abcde reads
-  // as abcdeabc), wider ones give their top 8 bits.
+  // the picture. The picture's PixelFormat decodes it.
   ColorValue ReadPixel(int32_t x, int32_t y) const;
   // Makes the store private and drops any DIB form, then stores the colour
   // (a system colour, bit 31 set, becomes its classic default first) as the
@@ -143,7 +100,7 @@ class Picture {
   void WriteRow(int32_t y, const ColorValue* colors);
 
   // Direct access to the pixel memory in its stored (DIB) order.
-  int BitsPerPixel() const { return store_->bitsPerPixel; }
+  int BitsPerPixel() const { return store_->format.BitsPerPixel(); }
   bool IsTopDown() const { return store_->topDown; }
   size_t Stride() const { return store_->stride; }
   size_t ImageBytes() const { return store_->bits.size(); }
@@ -155,11 +112,10 @@ class Picture {
   uint8_t* MutableRow(int32_t y);
 
   uint32_t Compression() const { return store_->compression; }
-  const uint32_t* Masks() const { return store_->masks; }
+  const uint32_t* Masks() const { return store_->format.Masks(); }
 
   // The DIB's own colour table (pictures of 8 bits or fewer).
   const std::vector<PaletteEntry>& ColorTable() const { return store_->colorTable; }
-  void SetColorTable(std::vector<PaletteEntry> entries);
   // A palette of the picture's own besides the colour table (a BMP file of
   // more than 8 bits with a colour table); it never changes pixel values.
   const std::vector<PaletteEntry>& OwnPalette() const { return store_->ownPalette; }
@@ -173,6 +129,14 @@ class Picture {
   void EnsureDibForm();
 
  private:
+  // Display-compatible pictures are 32 bits per pixel (blue, green, red and
+  // one unused byte) on every platform, whatever the depth of the screen: the
+  // program does not follow the display's depth, so every colour the
+  // resampler writes is kept exactly, and every written BMP file is the
+  // 32-bit kind.
+  static constexpr int kDisplayBitsPerPixel = 32;
+  static constexpr uint32_t kNoMasks[3] = {0, 0, 0};
+
   // Leaves new bytes uninitialised; a store is zeroed or filled explicitly.
   template <typename T>
   struct UninitialisedAllocator : std::allocator<T> {
@@ -196,10 +160,9 @@ class Picture {
 
   struct Store {
     bool displayCompatible = true;
-    int bitsPerPixel = 32;
+    PixelFormat format{kDisplayBitsPerPixel, kBiRgb, kNoMasks};
     bool topDown = false;
     uint32_t compression = kBiRgb;
-    uint32_t masks[3] = {0, 0, 0};
     size_t stride = 0;
     PixelBytes bits;
     std::vector<PaletteEntry> colorTable;
@@ -212,8 +175,6 @@ class Picture {
   void RefreshDescription(Store& store) const;
   size_t StoredRowIndex(int32_t y) const;
   static size_t StoredRowOffset(const Store& store, int32_t height, int32_t y);
-  static ColorValue DecodePixel(const Store& store, const uint8_t* row, int32_t x);
-  static void EncodePixel(const Store& store, uint8_t* row, int32_t x, ColorValue color);
   static void FillWhite(Store& store, int32_t width, int32_t height);
   static void CopyTopLeft(const Store& from, int32_t fromWidth, int32_t fromHeight, Store& to, int32_t toWidth,
                           int32_t toHeight);

@@ -12,6 +12,9 @@ static_assert(LDBL_MANT_DIG == 64, "long double must be the x87 80-bit format");
 
 namespace sw {
 
+// The x87 80-bit format, in which the resampler's formulas are defined.
+using Extended = long double;
+
 constexpr uint16_t kX87PrecisionMask = 0x0300;
 constexpr uint16_t kX87Precision64 = 0x0300;
 constexpr uint16_t kX87Precision53 = 0x0200;
@@ -55,6 +58,14 @@ inline void SetMxcsr(uint32_t word) { __asm__ __volatile__("ldmxcsr %0" : : "m"(
 template <typename T>
 inline void FloatingPointFence(T& value) {
   __asm__ __volatile__("" : "+m"(value) : : "memory");
+}
+
+// Rounds to an integer by the x87 unit's current rounding (to nearest with
+// ties to even under the resampler's state).
+inline int64_t RoundExtended(Extended value) {
+  int64_t result;
+  __asm__("fistpll %0" : "=m"(result) : "t"(value) : "st");
+  return result;
 }
 
 // Sets 64-bit precision and rounding to nearest, keeping the exception masks,

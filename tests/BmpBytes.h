@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "core/Error.h"
 #include "image/Bmp.h"
-#include "image/Error.h"
 
 namespace sw::test {
 

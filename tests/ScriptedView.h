@@ -1,17 +1,18 @@
 #pragma once
-// The main window as the resize run sees it, with scripted answers and a
-// record of every call, so the run is tested without a window.
+// The main window as the resize run sees it (its inputs and the host), with
+// scripted answers and a record of every call, so the run is tested without
+// a window.
 
 #include <functional>
 #include <optional>
 #include <string>
 #include <vector>
 
-#include "image/ResizeRun.h"
+#include "app/ResizeRun.h"
 
 namespace sw::test {
 
-class ScriptedView : public RunView {
+class ScriptedView : public RunInputs, public RunHost {
  public:
   std::string widthText, heightText;
   int formatIndex = 1;
@@ -20,7 +21,7 @@ class ScriptedView : public RunView {
   bool quitting = false;
   std::function<void()> onPump;        // runs inside the resampler's message pumping
 
-  std::vector<bool> enabledStates;
+  std::vector<bool> enabledStates;  // the window's, as the run holds and releases its inputs
   std::vector<int> progress;
   int dialogs = 0;
   std::string dialogTitle, dialogFileName;
@@ -28,13 +29,12 @@ class ScriptedView : public RunView {
   int refreshes = 0;
   int clears = 0;
 
-  void SetMainWindowEnabled(bool enabled) override { enabledStates.push_back(enabled); }
+  void HoldInputs(bool held) override { enabledStates.push_back(!held); }
   std::string NewWidthText() override { return widthText; }
   std::string NewHeightText() override { return heightText; }
   int FormatIndex() override { return formatIndex; }
-  std::string FormatItemText(int index) override { return index == 0 ? "bmp" : "jpg"; }
   bool WallpaperChecked() override { return wallpaper; }
-  bool ExecuteSaveDialog(const std::string& title, const std::string& fileName, std::string& path) override {
+  bool ChooseTarget(const std::string& title, const std::string& fileName, std::string& path) override {
     ++dialogs;
     dialogTitle = title;
     dialogFileName = fileName;
@@ -47,7 +47,7 @@ class ScriptedView : public RunView {
     ++refreshes;  // the wallpaper call ends with its own refresh request
   }
   void RefreshDesktopWallpaper() override { ++refreshes; }
-  void ClearFields() override { ++clears; }
+  void ClearInputs() override { ++clears; }
   void SetProgress(int percent) override { progress.push_back(percent); }
   void ProcessPendingMessages() override {
     if (onPump) onPump();

@@ -4,9 +4,10 @@
 
 #include <algorithm>
 
-#include "desktop/WideText.h"
-#include "image/Messages.h"
+#include "core/Messages.h"
+#include "platform/WideText.h"
 #include "ui/Shell.h"
+#include "ui/WindowClass.h"
 
 namespace sw {
 namespace {
@@ -19,23 +20,18 @@ constexpr int kRadioTopMargin = 15;
 constexpr int kRadioBottomMargin = 4;
 constexpr int kRadioLeftMargin = 8;
 
-void RegisterClassOnce(const WindowDesign& design, WNDPROC procedure) {
+void RegisterClassOf(const WindowDesign& design, WNDPROC procedure) {
   HINSTANCE instance = GetModuleHandleW(nullptr);
-  WNDCLASSEXW existing{};
-  existing.cbSize = sizeof(existing);
-  if (GetClassInfoExW(instance, design.className, &existing)) return;
   WNDCLASSEXW windowClass{};
-  windowClass.cbSize = sizeof(windowClass);
   windowClass.style = design.classStyle;
   windowClass.lpfnWndProc = procedure;
-  windowClass.hInstance = instance;
   windowClass.hIcon = LoadIconW(instance, L"MAINICON");
   windowClass.hIconSm = static_cast<HICON>(LoadImageW(instance, L"MAINICON", IMAGE_ICON, GetSystemMetrics(SM_CXSMICON),
                                                       GetSystemMetrics(SM_CYSMICON), LR_DEFAULTCOLOR));
-  windowClass.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));  // IDC_ARROW
+  windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
   windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
   windowClass.lpszClassName = design.className;
-  if (!RegisterClassExW(&windowClass)) throw msg::Resource(SystemErrorText(GetLastError()));
+  RegisterWindowClassOnce(windowClass);
 }
 
 bool IsPushButton(HWND control) {
@@ -101,7 +97,7 @@ BaseWindow::~BaseWindow() {
 
 void BaseWindow::Create() {
   WindowDesign design = Design();
-  RegisterClassOnce(design, &BaseWindow::WindowProc);
+  RegisterClassOf(design, &BaseWindow::WindowProc);
   RECT outer{0, 0, design.clientWidth, design.clientHeight};
   AdjustWindowRectEx(&outer, design.style, design.menu != nullptr, design.exStyle);
   constructionFailure_ = nullptr;

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "desktop/Handle.h"
+#include "platform/Handle.h"
 #include "ui/Layout.h"
 
 namespace sw {

@@ -33,7 +33,7 @@ bool FileDialog::Execute() {
   dialog.hwndOwner = modal.Owner();
   dialog.hInstance = GetModuleHandleW(nullptr);
   dialog.lpstrFilter = filter.c_str();
-  dialog.nFilterIndex = FilterIndex;
+  dialog.nFilterIndex = filterIndex_;
   dialog.lpstrFile = fileName;
   dialog.nMaxFile = static_cast<DWORD>(kFileNameCapacity);
   dialog.lpstrTitle = Title.empty() ? nullptr : Title.c_str();
@@ -44,7 +44,7 @@ bool FileDialog::Execute() {
   placeBy_ = nullptr;
   if (!confirmed) return false;
   FileName = fileName;
-  FilterIndex = dialog.nFilterIndex;
+  filterIndex_ = dialog.nFilterIndex;
   return true;
 }
 

@@ -20,11 +20,11 @@ class FileDialog {
 
   std::wstring Title;     // empty: the system's own title
   std::wstring FileName;  // the initial name; the full path once confirmed
-  DWORD FilterIndex = 1;
 
-  // True with FileName and FilterIndex from the dialog when confirmed; false,
-  // both unchanged, when cancelled or when the dialog fails. Every window of
-  // the program is disabled while it is up.
+  // True with FileName from the dialog when confirmed; false, FileName
+  // unchanged, when cancelled or when the dialog fails. A confirmed dialog
+  // also keeps the filter the user left selected for its next showing. Every
+  // window of the program is disabled while it is up.
   bool Execute();
 
   // Where the dialog goes: centred across and one third down `monitor`
@@ -36,6 +36,7 @@ class FileDialog {
 
   Kind kind_;
   std::wstring filter_;
+  DWORD filterIndex_ = 1;
   HWND placeBy_ = nullptr;
 };
 

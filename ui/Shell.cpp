@@ -3,10 +3,10 @@
 #include <new>
 #include <stdexcept>
 
-#include "desktop/WideText.h"
-#include "image/Error.h"
-#include "image/Messages.h"
+#include "core/Error.h"
+#include "core/Messages.h"
 #include "image/X87.h"
+#include "platform/WideText.h"
 #include "ui/BaseWindow.h"
 
 namespace sw {
@@ -47,6 +47,13 @@ void Application::Initialize() {
 void Application::SetTitle(const std::wstring& title) {
   // The title is kept to what the system would read back from a window.
   title_ = title.substr(0, 255);
+}
+
+void Application::DecideEightBitOutput() {
+  if (HDC screen = GetDC(nullptr)) {
+    eightBitOutput_ = GetDeviceCaps(screen, BITSPIXEL) * GetDeviceCaps(screen, PLANES) <= 8;
+    ReleaseDC(nullptr, screen);
+  }
 }
 
 void Application::Run() {

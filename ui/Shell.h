@@ -33,6 +33,11 @@ class Application {
   void SetTitle(const std::wstring& title);
   const std::wstring& Title() const { return title_; }
 
+  // Whether decoded JPEG pictures are paletted: decided once at start-up,
+  // from a screen of 8 bits per pixel or fewer.
+  void DecideEightBitOutput();
+  bool EightBitOutput() const { return eightBitOutput_; }
+
   // Allocates the window object, fills the global reference, then builds the
   // window. A failure while building (outside the window's creation handler)
   // empties the reference and passes on. The first window becomes the main
@@ -90,6 +95,7 @@ class Application {
  private:
   std::wstring title_;
   int showCommand_ = SW_SHOWDEFAULT;
+  bool eightBitOutput_ = false;
   bool quitting_ = false;
   BaseWindow* mainWindow_ = nullptr;
   std::vector<std::unique_ptr<BaseWindow>> forms_;

@@ -2,7 +2,6 @@
 
 #include <commctrl.h>
 
-#include "image/Jpeg.h"
 #include "ui/Unit1.h"
 #include "ui/Unit2.h"
 
@@ -23,11 +22,7 @@ void StartStretchwell(Application& app) {
   INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_PROGRESS_CLASS};
   InitCommonControlsEx(&controls);
   app.SetTitle(L"Stretchwell");
-  // Decoded JPEG pictures are paletted on a screen of 256 colours or fewer.
-  if (HDC screen = GetDC(nullptr)) {
-    EightBitOutput = GetDeviceCaps(screen, BITSPIXEL) * GetDeviceCaps(screen, PLANES) <= 8;
-    ReleaseDC(nullptr, screen);
-  }
+  app.DecideEightBitOutput();
   app.CreateForm(Form1);
   app.CreateForm(Form2);
 }

@@ -1,31 +1,22 @@
 #include "ui/Timer.h"
 
-#include "image/Messages.h"
+#include "core/Messages.h"
 #include "ui/BaseWindow.h"
 #include "ui/Shell.h"
+#include "ui/WindowClass.h"
 
 namespace sw {
 namespace {
 
 constexpr wchar_t kTimerWindowClass[] = L"StretchwellTimerWindow";
 
-void RegisterTimerClass(WNDPROC procedure) {
-  HINSTANCE instance = GetModuleHandleW(nullptr);
-  WNDCLASSEXW existing{};
-  existing.cbSize = sizeof(existing);
-  if (GetClassInfoExW(instance, kTimerWindowClass, &existing)) return;
-  WNDCLASSEXW windowClass{};
-  windowClass.cbSize = sizeof(windowClass);
-  windowClass.lpfnWndProc = procedure;
-  windowClass.hInstance = instance;
-  windowClass.lpszClassName = kTimerWindowClass;
-  if (!RegisterClassExW(&windowClass)) throw msg::Resource(SystemErrorText(GetLastError()));
-}
-
 }  // namespace
 
 Timer::Timer() {
-  RegisterTimerClass(&Timer::WindowProc);
+  WNDCLASSEXW windowClass{};
+  windowClass.lpfnWndProc = &Timer::WindowProc;
+  windowClass.lpszClassName = kTimerWindowClass;
+  RegisterWindowClassOnce(windowClass);
   // A message-only window: never shown, never among the windows an error box
   // disables.
   window_ = CreateWindowExW(0, kTimerWindowClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
@@ -35,7 +26,6 @@ Timer::Timer() {
 }
 
 Timer::~Timer() {
-  enabled_ = false;
   KillTimer(window_, kTimerId);
   SetWindowLongPtrW(window_, GWLP_USERDATA, 0);
   DestroyWindow(window_);
@@ -47,12 +37,6 @@ void Timer::SetInterval(int32_t milliseconds) {
   Arm();
 }
 
-void Timer::SetEnabled(bool enabled) {
-  if (enabled == enabled_) return;
-  enabled_ = enabled;
-  Arm();
-}
-
 void Timer::SetOnTimer(std::function<void()> handler) {
   onTimer_ = std::move(handler);
   Arm();
@@ -60,7 +44,7 @@ void Timer::SetOnTimer(std::function<void()> handler) {
 
 void Timer::Arm() {
   KillTimer(window_, kTimerId);
-  if (interval_ != 0 && enabled_ && onTimer_) {
+  if (interval_ != 0 && onTimer_) {
     if (SetTimer(window_, kTimerId, static_cast<UINT>(interval_), nullptr) == 0) throw msg::NotEnoughTimers();
   }
 }

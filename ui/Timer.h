@@ -11,21 +11,19 @@ namespace sw {
 
 class Timer {
  public:
-  // Interval 1000 ms, enabled, no tick handler: not armed yet.
+  // Interval 1000 ms, no tick handler: not armed yet.
   Timer();
-  // Disabled (so the system timer is killed), then its window destroyed.
+  // The system timer is killed, then its window destroyed.
   ~Timer();
   Timer(const Timer&) = delete;
   Timer& operator=(const Timer&) = delete;
 
   // Each setter re-arms ("Not enough timers available" when the system has
-  // none left): the interval and enabled state only when they change.
+  // none left), the interval only when it changes; an interval of 0 stops it.
   void SetInterval(int32_t milliseconds);
-  void SetEnabled(bool enabled);
   void SetOnTimer(std::function<void()> handler);
 
   int32_t Interval() const { return interval_; }
-  bool Enabled() const { return enabled_; }
   HWND Window() const { return window_; }
 
   static constexpr UINT_PTR kTimerId = 1;
@@ -36,7 +34,6 @@ class Timer {
 
   HWND window_ = nullptr;
   int32_t interval_ = 1000;
-  bool enabled_ = true;
   std::function<void()> onTimer_;
 };
 

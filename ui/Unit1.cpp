@@ -2,10 +2,9 @@
 
 #include <commctrl.h>
 
+#include "core/Messages.h"
 #include "desktop/Wallpaper.h"
-#include "desktop/WideText.h"
-#include "image/IntegerText.h"
-#include "image/Messages.h"
+#include "platform/WideText.h"
 #include "ui/Shell.h"
 #include "ui/Unit2.h"
 
@@ -179,7 +178,7 @@ void TForm1::SetText(int id, const std::wstring& text) { SetWindowTextW(Control(
 
 void TForm1::FormCreate() {
   state_.WorkBitmap = std::make_unique<Picture>();
-  state_.WorkJpeg = std::make_unique<WorkJpeg>();
+  state_.WorkJpeg = std::make_unique<WorkJpeg>(Application::Current()->EightBitOutput());
 }
 
 void TForm1::FormClose() {
@@ -194,8 +193,8 @@ void TForm1::Button1Click() {
   if (state_.SourceFileName.empty()) return;
   SetText(kEdit1, Utf8ToWide(state_.SourceFileName));
   ReadSourcePicture(state_, state_.SourceFileName);
-  SetLabelText(kLabel2, Utf8ToWide(DecimalText(state_.OldHeight)));
-  SetLabelText(kLabel7, Utf8ToWide(DecimalText(state_.OldWidth)));
+  SetLabelText(kLabel2, std::to_wstring(state_.OldHeight));
+  SetLabelText(kLabel7, std::to_wstring(state_.OldWidth));
 }
 
 void TForm1::N2Click() { Button1Click(); }
@@ -209,7 +208,7 @@ void TForm1::Timer1Timer() {
 
 void TForm1::Button3Click() {
   if (!state_.WorkBitmap || !state_.WorkJpeg) return;
-  RunResize(state_, *this);
+  RunResize(state_, *this, *this);
 }
 
 void TForm1::N8Click() { Button3Click(); }
@@ -228,7 +227,7 @@ void TForm1::N7Click() {
   Application::Current()->SetEnabled(*this, false);
 }
 
-void TForm1::SetMainWindowEnabled(bool enabled) { Application::Current()->SetEnabled(*this, enabled); }
+void TForm1::HoldInputs(bool held) { Application::Current()->SetEnabled(*this, !held); }
 
 std::string TForm1::NewWidthText() { return WideToUtf8(Text(kEdit3)); }
 
@@ -240,15 +239,9 @@ int TForm1::FormatIndex() {
   return -1;
 }
 
-std::string TForm1::FormatItemText(int index) {
-  const int count = sizeof(kFormatItems) / sizeof(kFormatItems[0]) - 1;
-  if (index < 0 || index >= count) return std::string();
-  return WideToUtf8(kFormatItems[index]);
-}
-
 bool TForm1::WallpaperChecked() { return SendMessageW(Control(kCheckBox1), BM_GETCHECK, 0, 0) == BST_CHECKED; }
 
-bool TForm1::ExecuteSaveDialog(const std::string& title, const std::string& fileName, std::string& path) {
+bool TForm1::ChooseTarget(const std::string& title, const std::string& fileName, std::string& path) {
   SaveDialog1.Title = Utf8ToWide(title);
   SaveDialog1.FileName = Utf8ToWide(fileName);
   if (!SaveDialog1.Execute()) return false;
@@ -260,7 +253,7 @@ void TForm1::SetDesktopWallpaper(const std::string& path) { sw::SetDesktopWallpa
 
 void TForm1::RefreshDesktopWallpaper() { sw::RefreshDesktopWallpaper(); }
 
-void TForm1::ClearFields() {
+void TForm1::ClearInputs() {
   SetText(kEdit1, L"");
   SetText(kEdit3, L"");
   SetText(kEdit4, L"");

@@ -7,15 +7,15 @@
 #include <memory>
 #include <string>
 
-#include "desktop/Handle.h"
-#include "image/ResizeRun.h"
+#include "app/ResizeRun.h"
+#include "platform/Handle.h"
 #include "ui/BaseWindow.h"
 #include "ui/FileDialog.h"
 #include "ui/Timer.h"
 
 namespace sw {
 
-class TForm1 : public BaseWindow, public RunView {
+class TForm1 : public BaseWindow, public RunInputs, public RunHost {
  public:
   enum ControlId : int {
     kEdit1 = 101,
@@ -58,17 +58,18 @@ class TForm1 : public BaseWindow, public RunView {
   void CloseHandler() override { FormClose(); }
   bool TranslateKeys(MSG& message) override;
 
-  // What the run needs from the window.
-  void SetMainWindowEnabled(bool enabled) override;
+  // The run's inputs: the size fields, the format group, the check box.
   std::string NewWidthText() override;
   std::string NewHeightText() override;
   int FormatIndex() override;
-  std::string FormatItemText(int index) override;
   bool WallpaperChecked() override;
-  bool ExecuteSaveDialog(const std::string& title, const std::string& fileName, std::string& path) override;
+
+  // The window as the run's host.
+  bool ChooseTarget(const std::string& title, const std::string& fileName, std::string& path) override;
   void SetDesktopWallpaper(const std::string& path) override;
   void RefreshDesktopWallpaper() override;
-  void ClearFields() override;
+  void HoldInputs(bool held) override;  // the window is disabled while held
+  void ClearInputs() override;          // Edit1, Edit3, Edit4, Label2, Label7 and CheckBox1
   void SetProgress(int percent) override;
   void ProcessPendingMessages() override;
   bool IsQuitting() override;

@@ -4,7 +4,7 @@
 
 #include <windows.h>
 
-#include "desktop/Handle.h"
+#include "platform/Handle.h"
 #include "ui/BaseWindow.h"
 
 namespace sw {

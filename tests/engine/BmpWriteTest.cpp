@@ -3,7 +3,7 @@
 #include <array>
 
 #include "BmpBytes.h"
-#include "image/Messages.h"
+#include "core/Messages.h"
 
 namespace sw::test {
 namespace {

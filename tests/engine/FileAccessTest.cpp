@@ -15,8 +15,8 @@
 #endif
 
 #include "BmpBytes.h"
-#include "image/FileAccess.h"
-#include "image/Messages.h"
+#include "core/Messages.h"
+#include "platform/FileAccess.h"
 
 namespace sw::test {
 namespace {

@@ -7,8 +7,8 @@
 
 #include <cstdlib>
 
+#include "core/Messages.h"
 #include "image/Jpeg.h"
-#include "image/Messages.h"
 #include "tests/engine/JpegTestSupport.h"
 
 namespace sw {
@@ -16,11 +16,12 @@ namespace {
 
 using namespace jpegtest;
 
-// The file loaded and copied into a working image, as Browse reads it.
-Picture DecodeFile(const Bytes& file, const std::string& name = "in.jpg") {
+// The file loaded and copied into a working image, as Browse reads it, on a
+// screen of more than 8 bits per pixel or, with `eightBitScreen`, of 8 or fewer.
+Picture DecodeFile(const Bytes& file, bool eightBitScreen = false, const std::string& name = "in.jpg") {
   const std::string path = TestPath(name);
   WriteFile(path, file);
-  WorkJpeg jpeg;
+  WorkJpeg jpeg(eightBitScreen);
   jpeg.LoadFromFile(path);
   Picture picture;
   jpeg.CopyInto(picture);
@@ -72,7 +73,6 @@ FileRecipe Progressive(FileRecipe recipe) {
 }
 
 TEST(JpegDecode, ColourFilesBecome24BitPicturesOfDjpegsPixels) {
-  const EightBitOutputScope trueColourScreen(false);
   FileRecipe restarts = Colour();
   restarts.restartRows = 1;
   FileRecipe separate = Colour();
@@ -91,10 +91,9 @@ TEST(JpegDecode, ColourFilesBecome24BitPicturesOfDjpegsPixels) {
 
 TEST(JpegDecode, GreyFilesBecome8BitPicturesOf236GreysAsDjpegQuantizes) {
   for (bool eightBit : {false, true}) {
-    const EightBitOutputScope screen(eightBit);
     for (const FileRecipe& recipe : {Grey(), Progressive(Grey())}) {
       const Bytes file = MakeJpegFile(recipe);
-      const Picture picture = DecodeFile(file);
+      const Picture picture = DecodeFile(file, eightBit);
       ASSERT_TRUE(picture.IsDib());
       EXPECT_EQ(picture.BitsPerPixel(), 8);
       ASSERT_EQ(picture.ColorTable().size(), 236u);
@@ -127,10 +126,9 @@ TEST(JpegDecode, GreyWhiteAndBlackAreasReadBackExactly) {
 }
 
 TEST(JpegDecode, EightBitScreenQuantizesColourFilesTo236ColoursAsDjpegDoes) {
-  const EightBitOutputScope paletteScreen(true);
   for (const FileRecipe& recipe : {Colour(), Progressive(Colour())}) {
     const Bytes file = MakeJpegFile(recipe);
-    const Picture picture = DecodeFile(file);
+    const Picture picture = DecodeFile(file, true);
     EXPECT_EQ(picture.BitsPerPixel(), 8);
     EXPECT_GT(picture.ColorTable().size(), 16u);
     EXPECT_LE(picture.ColorTable().size(), 236u);
@@ -160,7 +158,6 @@ Bytes RawCmykOf(const Bytes& file) {
 }
 
 TEST(JpegDecode, CmykAndYcckFilesBecome24BitWithAdobesInvertedInks) {
-  const EightBitOutputScope trueColourScreen(false);
   for (J_COLOR_SPACE space : {JCS_CMYK, JCS_YCCK}) {
     FileRecipe recipe;
     recipe.components = 4;
@@ -185,12 +182,8 @@ TEST(JpegDecode, CmykFileOnAnEightBitScreenGetsAPaletteOfConvertedInks) {
   recipe.fileSpace = JCS_CMYK;
   const Bytes file = MakeJpegFile(recipe);
   Picture trueColour;
-  {
-    const EightBitOutputScope screen(false);
-    trueColour = DecodeFile(file);
-  }
-  const EightBitOutputScope screen(true);
-  const Picture paletted = DecodeFile(file);
+  trueColour = DecodeFile(file, false);
+  const Picture paletted = DecodeFile(file, true);
   EXPECT_EQ(paletted.BitsPerPixel(), 8);
   EXPECT_LE(paletted.ColorTable().size(), 236u);
   // Dithered, so near the true-colour decode on average, not pixel for pixel.
@@ -201,7 +194,6 @@ TEST(JpegDecode, CmykFileOnAnEightBitScreenGetsAPaletteOfConvertedInks) {
 }
 
 TEST(JpegDecode, FileCutInsideItsScanDecodesAtFullSizeAsDjpegDoes) {
-  const EightBitOutputScope trueColourScreen(false);
   FileRecipe big = Colour();
   big.width = 320;
   big.height = 240;  // several 4096-byte chunks
@@ -235,7 +227,6 @@ Bytes WithFirstScanRepeated(const Bytes& file, int times) {
 }
 
 TEST(JpegDecode, ScansPast500AreIgnoredAsIfTheFileEndedThere) {
-  const EightBitOutputScope trueColourScreen(false);
   const Bytes file = MakeJpegFile(Progressive(Colour()));
   const Bytes fewRepeats = WithFirstScanRepeated(file, 10);
   const Bytes manyRepeats = WithFirstScanRepeated(file, 600);
@@ -269,10 +260,10 @@ Bytes WithFrameSize(const Bytes& file, uint16_t width, uint16_t height) {
   return crafted;
 }
 
-std::string CopyFailure(const Bytes& file, ErrorKind* kind) {
+std::string CopyFailure(const Bytes& file, ErrorKind* kind, bool eightBitScreen = false) {
   const std::string path = TestPath("crafted.jpg");
   WriteFile(path, file);
-  WorkJpeg jpeg;
+  WorkJpeg jpeg(eightBitScreen);
   jpeg.LoadFromFile(path);  // the header alone is fine
   Picture work = PatternPicture(2, 2);
   try {
@@ -290,8 +281,7 @@ TEST(JpegDecode, PictureAboveThePixelStoreLimitIsAResourceErrorBeforeDecoding) {
   EXPECT_EQ(CopyFailure(WithFrameSize(MakeJpegFile(Colour()), 30000, 30000), &kind), "Out of system resources");
   EXPECT_EQ(kind, ErrorKind::Resource);
   EXPECT_EQ(CopyFailure(WithFrameSize(MakeJpegFile(Grey()), 40000, 40000), &kind), "Out of system resources");
-  const EightBitOutputScope paletteScreen(true);
-  EXPECT_EQ(CopyFailure(WithFrameSize(MakeJpegFile(Colour()), 60000, 60000), &kind), "Out of system resources");
+  EXPECT_EQ(CopyFailure(WithFrameSize(MakeJpegFile(Colour()), 60000, 60000), &kind, true), "Out of system resources");
 }
 
 TEST(JpegDecode, LibraryMemoryAboveItsBoundIsOutOfMemory) {

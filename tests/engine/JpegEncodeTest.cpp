@@ -132,7 +132,6 @@ TEST(JpegEncode, SavedFileLayout) {
 }
 
 TEST(JpegEncode, SavedFileDecodesBackToThePictureOfEveryForm) {
-  const EightBitOutputScope trueColourScreen(false);
   for (const Picture& picture : PicturesOfEveryForm()) {
     for (bool progressive : {false, true}) {
       const std::string path = TestPath("roundtrip.jpg");

@@ -51,8 +51,7 @@ TEST(JpegReferenceHash, DecodedPixelsAreDjpegsOnEveryBuild) {
 #ifndef _WIN32
     EXPECT_EQ(Fnv1a(Djpeg(path, c.djpegOptions).rgb), c.referenceHash);
 #endif
-    const EightBitOutputScope screen(c.eightBitOutput);
-    WorkJpeg jpeg;
+    WorkJpeg jpeg(c.eightBitOutput);
     jpeg.LoadFromFile(path);
     Picture picture;
     jpeg.CopyInto(picture);

@@ -6,8 +6,8 @@
 #include <filesystem>
 #include <functional>
 
+#include "core/Messages.h"
 #include "image/Jpeg.h"
-#include "image/Messages.h"
 #include "tests/engine/JpegTestSupport.h"
 
 namespace sw {

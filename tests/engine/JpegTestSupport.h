@@ -56,18 +56,6 @@ inline Bytes ReadFile(const std::string& path) {
   return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-// Sets EightBitOutput for one test and puts the old value back.
-class EightBitOutputScope {
- public:
-  explicit EightBitOutputScope(bool value) : saved_(EightBitOutput) { EightBitOutput = value; }
-  ~EightBitOutputScope() { EightBitOutput = saved_; }
-  EightBitOutputScope(const EightBitOutputScope&) = delete;
-  EightBitOutputScope& operator=(const EightBitOutputScope&) = delete;
-
- private:
-  bool saved_;
-};
-
 // A picture of the given form filled with PatternColor.
 inline Picture PatternPicture(int width, int height, int bitsPerPixel = 24) {
   Picture picture;

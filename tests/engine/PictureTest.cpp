@@ -8,7 +8,7 @@
 #include <functional>
 #include <vector>
 
-#include "image/Error.h"
+#include "core/Error.h"
 #include "image/Picture.h"
 
 namespace sw {
@@ -274,7 +274,7 @@ TEST(PictureCopyOnWrite, TheOriginalSeesNoLaterWriteOfTheCopy) {
     return p;
   }();
   Picture copy;
-  copy.CopyFrom(original);
+  copy = original;
   EXPECT_EQ(copy.Width(), 2);
   copy.WritePixel(1, 1, 0x444444);
   std::vector<ColorValue> row(2, 0x555555);
@@ -290,11 +290,14 @@ TEST(PictureCopyOnWrite, PaletteDescriptionAndResizeChangesStayPrivate) {
   layout.colorTable = {Entry(1, 2, 3), Entry(4, 5, 6)};
   const Picture original = Picture::CreateDib(layout);
   Picture copy = original;
-  copy.SetColorTable({Entry(9, 9, 9)});
+  copy.SetOwnPalette({Entry(9, 9, 9)});
   copy.MutableDescription().dsBmih.biXPelsPerMeter = 2835;
+  copy.WritePixel(0, 0, Rgb(4, 5, 6));
   EXPECT_EQ(original.ColorTable().size(), 2u);
+  EXPECT_TRUE(original.OwnPalette().empty());
+  EXPECT_EQ(copy.OwnPalette().size(), 1u);
   EXPECT_EQ(original.Description().dsBmih.biXPelsPerMeter, 0);
-  EXPECT_EQ(copy.ReadPixel(0, 0), Rgb(9, 9, 9));
+  EXPECT_EQ(copy.ReadPixel(0, 0), Rgb(4, 5, 6));
   EXPECT_EQ(original.ReadPixel(0, 0), Rgb(1, 2, 3));
   copy.SetWidth(5);
   EXPECT_EQ(original.Width(), 2);
@@ -426,13 +429,14 @@ TEST(PictureDib, InvalidLayoutsAreRefused) {
   };
   expectInvalid(Layout(0, 1, 24));
   expectInvalid(Layout(1, 0, 24));
-  expectInvalid(Layout(1, INT32_MIN, 24));
   expectInvalid(Layout(1, 1, 2));
   expectInvalid(Layout(1, 1, 24, kBiBitfields));
   expectInvalid(Layout(1, 1, 8, kBiRle8));
   DibLayout big = Layout(1, 1, 8);
   big.colorTable.resize(257);
   expectInvalid(big);
+  // 2^31 rows are a valid height, if far too many.
+  ExpectResourceError([] { Picture::CreateDib(Layout(1, INT32_MIN, 24)); });
 }
 
 TEST(PictureDib, TheDescriptionFollowsTheStore) {

@@ -10,7 +10,7 @@
 #include <random>
 #include <vector>
 
-#include "image/Resampler.h"
+#include "image/ExactKernels.h"
 
 namespace sw {
 namespace {

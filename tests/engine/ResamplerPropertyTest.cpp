@@ -11,6 +11,7 @@
 #include "ReferenceResampler.h"
 #include "image/Picture.h"
 #include "image/Resampler.h"
+#include "image/ResizeTuning.h"
 
 namespace sw {
 namespace {

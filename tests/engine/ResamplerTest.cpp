@@ -12,9 +12,10 @@
 #include <vector>
 
 #include "ReferenceResampler.h"
-#include "image/Error.h"
+#include "core/Error.h"
 #include "image/Picture.h"
 #include "image/Resampler.h"
+#include "image/ResizeTuning.h"
 #include "image/X87.h"
 
 namespace sw {

@@ -6,8 +6,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "core/Error.h"
 #include "image/Bmp.h"
-#include "image/Error.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "image/Error.h"
+#include "core/Error.h"
 #include "image/JpegCodec.h"
 #include "image/Picture.h"
 
@@ -19,7 +19,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       if (pixels > (uint64_t{1} << 22)) return 0;
     }
     sw::Picture work;
-    work.CopyFrom(sw::jpeg::Decode(data, size, false));
+    work = sw::jpeg::Decode(data, size, false);
     if (pixels <= 65536) {
       // The 8-bit paths (quantizers, palettes) and a save of what came out.
       const sw::Picture quantized = sw::jpeg::Decode(data, size, true);

@@ -9,9 +9,10 @@
 #include <commctrl.h>
 
 #include "WinTestSupport.h"
-#include "desktop/WideText.h"
+#include "app/RunTexts.h"
 #include "image/Bmp.h"
 #include "image/Jpeg.h"
+#include "platform/WideText.h"
 #include "ui/Stretchwell.h"
 #include "ui/Unit1.h"
 #include "ui/Unit2.h"
@@ -171,8 +172,9 @@ TEST_F(MainWindowTest, ControlsCarryTheirCaptionsPlacesAndStartStates) {
   EXPECT_EQ(SendMessageW(bmp, BM_GETCHECK, 0, 0), BST_UNCHECKED);
   EXPECT_EQ(SendMessageW(jpg, BM_GETCHECK, 0, 0), BST_CHECKED);
   EXPECT_EQ(Form1->FormatIndex(), 1);
-  EXPECT_EQ(Form1->FormatItemText(0), "bmp");
-  EXPECT_EQ(Form1->FormatItemText(1), "jpg");
+  // The items are the run's format names, which make the save dialog's "*.bmp" and "*.jpg".
+  EXPECT_EQ(WideToUtf8(WindowText(bmp)), FormatName(kFormatBmp));
+  EXPECT_EQ(WideToUtf8(WindowText(jpg)), FormatName(kFormatJpg));
   EXPECT_EQ(SendMessageW(Item(TForm1::kCheckBox1), BM_GETCHECK, 0, 0), BST_UNCHECKED);
   EXPECT_EQ(GetWindowLongW(Item(TForm1::kButton3), GWL_STYLE) & BS_TYPEMASK, BS_DEFPUSHBUTTON);
   EXPECT_EQ(SendMessageW(Form1->Handle(), DM_GETDEFID, 0, 0), MAKELRESULT(TForm1::kButton3, DC_HASDEFID));
@@ -525,7 +527,7 @@ TEST_F(MainWindowTest, ScreenDepthDecidesTheEightBitOutput) {
   HDC screen = GetDC(nullptr);
   const int bits = GetDeviceCaps(screen, BITSPIXEL) * GetDeviceCaps(screen, PLANES);
   ReleaseDC(nullptr, screen);
-  EXPECT_EQ(EightBitOutput, bits <= 8);
+  EXPECT_EQ(app.EightBitOutput(), bits <= 8);
 }
 
 }  // namespace

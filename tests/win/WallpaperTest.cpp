@@ -14,12 +14,19 @@
 #include <string>
 #include <vector>
 
-#include "desktop/Handle.h"
-#include "desktop/WideText.h"
-#include "image/Error.h"
+#include "core/Error.h"
+#include "platform/Handle.h"
+#include "platform/WideText.h"
 
 namespace sw {
 namespace {
+
+// The tests' own registry keys, closed on every way out.
+struct RegistryKeyTraits {
+  static HKEY Invalid() { return nullptr; }
+  static void Close(HKEY key) { RegCloseKey(key); }
+};
+using UniqueRegistryKey = UniqueWin32<HKEY, RegistryKeyTraits>;
 
 constexpr wchar_t kDesktop[] = L"Control Panel\\Desktop";
 

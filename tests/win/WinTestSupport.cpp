@@ -1,7 +1,7 @@
 #include "WinTestSupport.h"
 
 
-#include "desktop/WideText.h"
+#include "platform/WideText.h"
 #include "ui/BaseWindow.h"
 
 namespace sw::test {

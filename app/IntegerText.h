@@ -1,5 +1,5 @@
 #pragma once
-// Whole numbers as the size fields read them and as the window shows them.
+// Whole numbers as the size fields read them.
 
 #include <cstdint>
 #include <optional>
@@ -15,8 +15,5 @@ std::optional<int32_t> TryParseInteger(const std::string& text);
 
 // As TryParseInteger, raising the integer-format error with the text unchanged.
 int32_t ParseInteger(const std::string& text);
-
-// Plain decimal: an optional "-" and the digits, no grouping or padding.
-std::string DecimalText(int64_t value);
 
 }  // namespace sw

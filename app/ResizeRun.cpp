@@ -1,16 +1,14 @@
-#include "image/ResizeRun.h"
+#include "app/ResizeRun.h"
 
+#include "app/IntegerText.h"
+#include "app/PictureType.h"
+#include "app/RunTexts.h"
+#include "core/Messages.h"
 #include "image/Bmp.h"
-#include "image/IntegerText.h"
-#include "image/Messages.h"
-#include "image/PictureType.h"
 #include "image/X87.h"
 
 namespace sw {
 namespace {
-
-constexpr const char* kSaveDialogTitle = "Сохраняем модифицированный файл";
-constexpr int kFormatBmp = 0;
 
 // New size over old size, divided in extended precision and kept as a double.
 // A zero old size is refused here, as the floating-point unit would refuse it.
@@ -22,8 +20,8 @@ double ScaleFactor(int32_t newSize, int32_t oldSize) {
 
 // A close of the main window while the run waits (in the resampler's message
 // pumping or in the save dialog) releases the picture objects and quits.
-bool RunAbandoned(const RunState& state, RunView& view) {
-  return view.IsQuitting() || !state.WorkBitmap || !state.WorkJpeg;
+bool RunAbandoned(const RunState& state, RunHost& host) {
+  return host.IsQuitting() || !state.WorkBitmap || !state.WorkJpeg;
 }
 
 void WritePicture(RunState& state, int formatIndex) {
@@ -35,49 +33,59 @@ void WritePicture(RunState& state, int formatIndex) {
   }
 }
 
-void RunSteps(RunState& state, RunView& view) {
+// Steps 2 to 9; step 1, holding the inputs, is the caller's.
+void RunFromReading(RunState& state, RunInputs& inputs, RunHost& host) {
+  // Step 2: the picture is read afresh, whatever Browse left.
   ReadPictureByType(state.SourceFileName, *state.WorkBitmap, *state.WorkJpeg);
 
+  // Step 3: the sizes, height first.
   state.NewHeight = 0;
   state.NewWidth = 0;
-  state.NewHeight = ParseInteger(view.NewHeightText());
-  state.NewWidth = ParseInteger(view.NewWidthText());
+  state.NewHeight = ParseInteger(inputs.NewHeightText());
+  state.NewWidth = ParseInteger(inputs.NewWidthText());
 
+  // Step 4: the scale factors, height first.
   const double ScaleY = ScaleFactor(state.NewHeight, state.OldHeight);
   const double ScaleX = ScaleFactor(state.NewWidth, state.OldWidth);
 
-  // The run resamples its own reference to the picture, so a close during the
-  // resampling can release WorkBitmap without pulling the store from under it.
+  // Step 5. The run resamples its own reference to the picture, so a close
+  // during the resampling can release WorkBitmap without pulling the store
+  // from under it.
   Picture resized = *state.WorkBitmap;
-  ResizeBitmap(resized, static_cast<float>(ScaleX), static_cast<float>(ScaleY), view);
-  if (RunAbandoned(state, view)) return;
+  ResizeBitmap(resized, static_cast<float>(ScaleX), static_cast<float>(ScaleY), host);
+  if (RunAbandoned(state, host)) return;
   *state.WorkBitmap = std::move(resized);
 
-  const int formatIndex = view.FormatIndex();
+  // Steps 6 and 7: the save dialog.
+  const int formatIndex = inputs.FormatIndex();
   std::string chosenPath;
-  const bool confirmed = view.ExecuteSaveDialog(kSaveDialogTitle, "*." + view.FormatItemText(formatIndex), chosenPath);
-  if (RunAbandoned(state, view)) return;
+  const bool confirmed =
+      host.ChooseTarget(kSaveDialogTitle, std::string("*.") + FormatName(formatIndex), chosenPath);
+  if (RunAbandoned(state, host)) return;
+
+  // Step 8: write, then the wallpaper.
   if (confirmed) {
     state.TargetFileName = chosenPath;
     WritePicture(state, formatIndex);
-    if (view.WallpaperChecked()) view.SetDesktopWallpaper(state.TargetFileName);
-    view.RefreshDesktopWallpaper();
+    if (inputs.WallpaperChecked()) host.SetDesktopWallpaper(state.TargetFileName);
+    host.RefreshDesktopWallpaper();
   }
 
+  // Step 9: the reset.
   state.SourceFileName.clear();
-  view.ClearFields();
-  view.SetMainWindowEnabled(true);
+  host.ClearInputs();
+  host.HoldInputs(false);
 }
 
 }  // namespace
 
-void RunResize(RunState& state, RunView& view) {
-  view.SetMainWindowEnabled(false);
+void RunResize(RunState& state, RunInputs& inputs, RunHost& host) {
+  host.HoldInputs(true);
   try {
-    RunSteps(state, view);
+    RunFromReading(state, inputs, host);
   } catch (...) {
-    // The fields keep their contents for correction; the window must not stay disabled.
-    if (!view.IsQuitting()) view.SetMainWindowEnabled(true);
+    // The inputs keep their contents for correction, but must not stay held.
+    if (!host.IsQuitting()) host.HoldInputs(false);
     throw;
   }
 }

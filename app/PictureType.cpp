@@ -1,4 +1,4 @@
-#include "image/PictureType.h"
+#include "app/PictureType.h"
 
 #include "image/Bmp.h"
 

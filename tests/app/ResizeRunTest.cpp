@@ -6,10 +6,10 @@
 #include "JpegBytes.h"
 #include "ScriptedView.h"
 #include "TempFolder.h"
+#include "app/PictureType.h"
+#include "app/ResizeRun.h"
+#include "core/Messages.h"
 #include "image/Bmp.h"
-#include "image/Messages.h"
-#include "image/PictureType.h"
-#include "image/ResizeRun.h"
 
 namespace sw {
 namespace {
@@ -41,7 +41,7 @@ class ResizeRun : public ::testing::Test {
 
   std::string Run() {
     try {
-      RunResize(state, view);
+      RunResize(state, view, view);
     } catch (const Error& error) {
       return error.Text();
     }

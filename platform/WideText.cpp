@@ -1,4 +1,4 @@
-#include "desktop/WideText.h"
+#include "platform/WideText.h"
 
 #include <windows.h>
 

@@ -1,6 +1,6 @@
-#include "image/IntegerText.h"
+#include "app/IntegerText.h"
 
-#include "image/Messages.h"
+#include "core/Messages.h"
 
 namespace sw {
 namespace {
@@ -56,7 +56,5 @@ int32_t ParseInteger(const std::string& text) {
   if (!value) throw msg::IntegerFormat(text);
   return *value;
 }
-
-std::string DecimalText(int64_t value) { return std::to_string(value); }
 
 }  // namespace sw

@@ -1,9 +1,9 @@
-#include "image/ByteStream.h"
+#include "core/ByteStream.h"
 
 #include <algorithm>
 #include <cstring>
 
-#include "image/Messages.h"
+#include "core/Messages.h"
 
 namespace sw {
 

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "image/Error.h"
+#include "core/Error.h"
 
 namespace sw::msg {
 

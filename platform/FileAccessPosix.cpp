@@ -7,8 +7,8 @@
 #include <cstdlib>
 #include <string>
 
-#include "image/FileAccess.h"
-#include "image/Messages.h"
+#include "core/Messages.h"
+#include "platform/FileAccess.h"
 
 namespace sw {
 namespace {

@@ -43,12 +43,6 @@ struct FileHandleTraits {
 };
 using UniqueFileHandle = UniqueWin32<HANDLE, FileHandleTraits>;
 
-struct RegistryKeyTraits {
-  static HKEY Invalid() { return nullptr; }
-  static void Close(HKEY key) { RegCloseKey(key); }
-};
-using UniqueRegistryKey = UniqueWin32<HKEY, RegistryKeyTraits>;
-
 struct GdiObjectTraits {
   static HGDIOBJ Invalid() { return nullptr; }
   static void Close(HGDIOBJ object) { DeleteObject(object); }

@@ -8,7 +8,7 @@
 #include <memory>
 #include <string>
 
-#include "image/ByteStream.h"
+#include "core/ByteStream.h"
 
 namespace sw {
 

@@ -1,4 +1,4 @@
-#include "image/Messages.h"
+#include "core/Messages.h"
 
 namespace sw {
 

@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <string>
 
-#include "desktop/Handle.h"
-#include "desktop/WideText.h"
-#include "image/FileAccess.h"
-#include "image/Messages.h"
+#include "core/Messages.h"
+#include "platform/FileAccess.h"
+#include "platform/Handle.h"
+#include "platform/WideText.h"
 
 namespace sw {
 namespace {

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "image/IntegerText.h"
-#include "image/Messages.h"
+#include "app/IntegerText.h"
+#include "core/Messages.h"
 
 namespace sw {
 namespace {
@@ -61,12 +61,6 @@ TEST(IntegerText, ParseRaisesTheIntegerFormatErrorWithTheTextUnchanged) {
     EXPECT_EQ(error.Text(), "'  ' is not a valid integer value");
   }
   EXPECT_EQ(ParseInteger(" -12"), -12);
-}
-
-TEST(IntegerText, DecimalTextIsPlain) {
-  EXPECT_EQ(DecimalText(640), "640");
-  EXPECT_EQ(DecimalText(0), "0");
-  EXPECT_EQ(DecimalText(-2147483648LL), "-2147483648");
 }
 
 TEST(FullStopRule, AppendsAfterLettersDigitsAndNonAscii) {
