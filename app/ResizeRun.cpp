@@ -35,7 +35,10 @@ void WritePicture(RunState& state, int formatIndex) {
 
 // Steps 2 to 9; step 1, holding the inputs, is the caller's.
 void RunFromReading(RunState& state, RunInputs& inputs, RunHost& host) {
-  // Step 2: the picture is read afresh, whatever Browse left.
+  // Step 2: the picture is read afresh, whatever Browse left. Browse's
+  // picture is let go first: nothing shows it, and holding it while the same
+  // picture is read again would double the run's memory.
+  *state.WorkBitmap = Picture();
   ReadPictureByType(state.SourceFileName, *state.WorkBitmap, *state.WorkJpeg);
 
   // Step 3: the sizes, height first.

@@ -1,9 +1,7 @@
 #include "image/Picture.h"
 
 #include <algorithm>
-#include <cstdlib>
 #include <cstring>
-#include <new>
 
 #include "core/Messages.h"
 
@@ -45,20 +43,6 @@ constexpr ColorValue kClassicSystemColors[] = {
     0xC0C0C0,  // COLOR_MENUBAR
 };
 
-template <typename Bytes>
-void AllocatePixels(Bytes& bits, uint64_t bytes, bool zeroed) {
-  // The size was checked against kMaxPixelStoreBytes before; the platform
-  // may still refuse it.
-  try {
-    bits.resize(static_cast<size_t>(bytes));
-  } catch (const std::bad_alloc&) {
-    throw msg::Resource();
-  } catch (const std::length_error&) {
-    throw msg::Resource();
-  }
-  if (zeroed && bytes > 0) std::memset(bits.data(), 0, static_cast<size_t>(bytes));
-}
-
 }  // namespace
 
 ColorValue DefaultSystemColor(uint32_t index) {
@@ -84,7 +68,7 @@ Picture Picture::CreateDib(const DibLayout& layout) {
   store->topDown = header.biHeight < 0;
   store->compression = header.biCompression;
   store->stride = static_cast<size_t>(RowStride(header.biWidth, bits));
-  AllocatePixels(store->bits, bytes, true);
+  store->bits = PixelMemory::Zeroed(static_cast<size_t>(bytes));
   if (bits <= 8) store->colorTable = layout.colorTable;
   PictureDescription& description = store->description;
   description.dsBmih = header;
@@ -141,7 +125,8 @@ void Picture::Resize(int32_t width, int32_t height, bool fill) {
   // A new store has no DIB form kept for saving.
   if (store->displayCompatible) store->description.dsBmih = BitmapInfoHeader{};
   store->stride = static_cast<size_t>(RowStride(width, old.format.BitsPerPixel()));
-  AllocatePixels(store->bits, bytes, false);
+  // Every byte is written below or by the caller (CreateDisplayCompatibleForOverwrite).
+  store->bits = PixelMemory::ForOverwrite(static_cast<size_t>(bytes));
   if (bytes > 0 && fill) {
     FillWhite(*store, width, height);
     if (!IsEmpty()) CopyTopLeft(old, width_, height_, *store, width, height);

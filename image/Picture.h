@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "image/DibHeader.h"
+#include "image/PixelMemory.h"
 #include "image/PixelFormat.h"
 
 namespace sw {
@@ -137,34 +138,13 @@ class Picture {
   static constexpr int kDisplayBitsPerPixel = 32;
   static constexpr uint32_t kNoMasks[3] = {0, 0, 0};
 
-  // Leaves new bytes uninitialised; a store is zeroed or filled explicitly.
-  template <typename T>
-  struct UninitialisedAllocator : std::allocator<T> {
-    template <typename U>
-    struct rebind {
-      using other = UninitialisedAllocator<U>;
-    };
-    UninitialisedAllocator() = default;
-    template <typename U>
-    UninitialisedAllocator(const UninitialisedAllocator<U>&) noexcept {}
-    template <typename U>
-    void construct(U* p) noexcept {
-      ::new (static_cast<void*>(p)) U;
-    }
-    template <typename U, typename... Args>
-    void construct(U* p, Args&&... args) {
-      ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
-    }
-  };
-  using PixelBytes = std::vector<uint8_t, UninitialisedAllocator<uint8_t>>;
-
   struct Store {
     bool displayCompatible = true;
     PixelFormat format{kDisplayBitsPerPixel, kBiRgb, kNoMasks};
     bool topDown = false;
     uint32_t compression = kBiRgb;
     size_t stride = 0;
-    PixelBytes bits;
+    PixelMemory bits;
     std::vector<PaletteEntry> colorTable;
     std::vector<PaletteEntry> ownPalette;
     PictureDescription description;

@@ -1,0 +1,15 @@
+#include <windows.h>
+
+#include "platform/PageMemory.h"
+
+namespace sw {
+
+// Committed pages are zero-filled on first touch; until then they take no
+// physical memory.
+void* AllocatePages(size_t bytes) { return VirtualAlloc(nullptr, bytes, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE); }
+
+void FreePages(void* block, size_t) {
+  if (block) VirtualFree(block, 0, MEM_RELEASE);
+}
+
+}  // namespace sw

@@ -1,0 +1,98 @@
+// Pixel stores: zeroed or left for overwriting, small from the heap and large
+// from the system's pages, copied and moved like values; and a file that
+// claims far more pixels than it holds.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+#include "BmpBytes.h"
+#include "ReferenceResampler.h"
+#include "core/Error.h"
+#include "image/PixelMemory.h"
+#include "image/Resampler.h"
+
+namespace sw {
+namespace {
+
+bool AllZero(const PixelMemory& memory) {
+  return std::all_of(memory.data(), memory.data() + memory.size(), [](uint8_t b) { return b == 0; });
+}
+
+const size_t kSmall = 1000;
+const size_t kLarge = PixelMemory::kPagedBytes + 4096;
+
+TEST(PixelMemory, ZeroedStoresAreZeroEvenWhereMemoryWasUsedBefore) {
+  for (size_t bytes : {kSmall, kLarge}) {
+    for (int round = 0; round < 3; ++round) {
+      PixelMemory memory = PixelMemory::Zeroed(bytes);
+      ASSERT_EQ(memory.size(), bytes);
+      EXPECT_TRUE(AllZero(memory)) << bytes << " bytes, round " << round;
+      // Dirty it, so a later store made from the same memory shows whether it was cleared.
+      std::memset(memory.data(), 0xAB, bytes);
+    }
+  }
+  EXPECT_FALSE(PixelMemory::Zeroed(kSmall).Paged());
+  EXPECT_TRUE(PixelMemory::Zeroed(kLarge).Paged());
+}
+
+TEST(PixelMemory, CopiesAreIndependentAndMovesLeaveNothingBehind) {
+  for (size_t bytes : {kSmall, kLarge}) {
+    PixelMemory original = PixelMemory::ForOverwrite(bytes);
+    for (size_t i = 0; i < bytes; ++i) original.data()[i] = static_cast<uint8_t>(i * 7);
+    PixelMemory copy = original;
+    ASSERT_EQ(copy.size(), bytes);
+    EXPECT_EQ(std::memcmp(copy.data(), original.data(), bytes), 0);
+    copy.data()[bytes - 1] ^= 0xFF;
+    EXPECT_EQ(original.data()[bytes - 1], static_cast<uint8_t>((bytes - 1) * 7));
+
+    PixelMemory moved = std::move(copy);
+    EXPECT_TRUE(copy.empty());
+    EXPECT_EQ(copy.data(), nullptr);
+    ASSERT_EQ(moved.size(), bytes);
+    moved = original;  // copy assignment over a store of its own
+    EXPECT_EQ(std::memcmp(moved.data(), original.data(), bytes), 0);
+  }
+  EXPECT_TRUE(PixelMemory::Zeroed(0).empty());
+}
+
+TEST(PixelMemory, MemoryTheSystemRefusesIsTheResourceError) {
+  try {
+    PixelMemory::Zeroed(size_t{1} << 62);
+    FAIL() << "no error";
+  } catch (const Error& error) {
+    EXPECT_EQ(error.Kind(), ErrorKind::Resource);
+    EXPECT_EQ(error.Text(), "Out of system resources");
+  }
+}
+
+// 58 bytes that claim 16384 x 16384 pixels at 32 bits: the missing rows are
+// zero, as for any file cut short, and none of them is paid for until read.
+TEST(HostileClaims, AGigabyteClaimedByFourBytesOfDataReadsAndResizesLikeAnyPicture) {
+  const std::vector<uint8_t> file =
+      test::BmpBytes().FileHeader(58, 54).InfoHeader(16384, 16384, 32).Raw({0x10, 0x20, 0x30, 0x00});
+  ASSERT_EQ(file.size(), 58u);
+  const Picture picture = test::ReadBytes(file);
+  ASSERT_EQ(picture.Width(), 16384);
+  ASSERT_EQ(picture.Height(), 16384);
+  EXPECT_EQ(picture.ReadPixel(0, 16383), test::Rgb(0x30, 0x20, 0x10));  // the bottom row comes first
+  EXPECT_EQ(picture.ReadPixel(1, 16383), 0u);
+  EXPECT_EQ(picture.ReadPixel(16383, 0), 0u);
+
+  class QuietHost : public ResizeHost {
+    void SetProgress(int) override {}
+    bool IsQuitting() override { return false; }
+  } host;
+  const float scale = 10.0f / 16384.0f;
+  Picture resized = picture;
+  ResizeBitmap(resized, scale, scale, host);
+  const Picture expected = reference::ReferenceRows(picture, scale, scale, 0, 10);
+  ASSERT_EQ(resized.Width(), 10);
+  ASSERT_EQ(resized.Height(), 10);
+  EXPECT_EQ(test::PixelsOf(resized), test::PixelsOf(expected));
+}
+
+}  // namespace
+}  // namespace sw
