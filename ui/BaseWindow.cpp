@@ -40,6 +40,9 @@ bool IsPushButton(HWND control) {
 
 bool KeyDown(int key) { return (GetKeyState(key) & 0x8000) != 0; }
 
+// The four low bits of a system command are the system's own.
+constexpr WPARAM kSystemCommandMask = 0xFFF0;
+
 }  // namespace
 
 std::string SystemErrorText(DWORD code) {
@@ -157,6 +160,15 @@ LRESULT BaseWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_CLOSE:
       if (Application* app = Application::Current()) app->CloseWindow(*this);
       return 0;
+    case WM_SYSCOMMAND:
+      // The default procedure drops the close command of a disabled window,
+      // but the taskbar entry's Close must work while a run or the about
+      // window holds the main window disabled.
+      if ((wParam & kSystemCommandMask) == SC_CLOSE) {
+        SendMessageW(window_, WM_CLOSE, 0, 0);
+        return 0;
+      }
+      break;
     case WM_QUERYENDSESSION:
       return TRUE;
     case WM_ENDSESSION:

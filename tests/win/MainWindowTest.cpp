@@ -508,6 +508,16 @@ TEST_F(MainWindowTest, CloseArrivingWhileTheWindowIsDisabledStillEndsTheProgram)
   EXPECT_EQ(Form1->State().WorkBitmap, nullptr);
 }
 
+// The taskbar entry's Close is the system's close command to the main window.
+TEST_F(MainWindowTest, SystemCloseCommandWhileTheWindowIsDisabledEndsTheProgram) {
+  SendMessageW(Form1->Handle(), WM_COMMAND, TForm1::kN7, 0);  // "О программе"
+  ASSERT_FALSE(IsWindowEnabled(Form1->Handle()));
+  PostMessageW(Form1->Handle(), WM_SYSCOMMAND, SC_CLOSE, 0);
+  EXPECT_TRUE(test::PumpUntil(app, [&] { return app.IsQuitting(); }));
+  EXPECT_EQ(Form1->State().WorkBitmap, nullptr);
+  EXPECT_EQ(Form1->State().WorkJpeg, nullptr);
+}
+
 TEST_F(MainWindowTest, ExitFromTheMenuReleasesThePicturesOnceAndQuits) {
   EXPECT_NE(Form1->State().WorkBitmap, nullptr);
   EXPECT_NE(Form1->State().WorkJpeg, nullptr);

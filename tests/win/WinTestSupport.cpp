@@ -152,6 +152,15 @@ bool PumpUntil(sw::Application& app, const std::function<bool()>& done, DWORD ti
   return true;
 }
 
+bool WaitUntil(const std::function<bool()>& done, DWORD timeoutMs) {
+  const DWORD start = GetTickCount();
+  while (!done()) {
+    if (GetTickCount() - start > timeoutMs) return done();
+    Sleep(5);
+  }
+  return true;
+}
+
 TempFolder::TempFolder() {
   wchar_t base[MAX_PATH] = L"";
   GetTempPathW(MAX_PATH, base);
@@ -280,19 +289,25 @@ ProgramProcess::~ProgramProcess() {
   CloseHandle(process_);
 }
 
-HWND ProgramProcess::WaitForWindow(const wchar_t* className, DWORD timeoutMs) {
-  const DWORD start = GetTickCount();
-  do {
-    WindowSearch search{id_, className, nullptr};
-    EnumWindows(&MatchWindow, reinterpret_cast<LPARAM>(&search));
-    if (search.found) return search.found;
-    Sleep(20);
-  } while (GetTickCount() - start < timeoutMs);
-  return nullptr;
+HWND ProgramProcess::FindWindowOfClass(const wchar_t* className) const {
+  WindowSearch search{id_, className, nullptr};
+  EnumWindows(&MatchWindow, reinterpret_cast<LPARAM>(&search));
+  return search.found;
 }
 
-DWORD ProgramProcess::WaitForExit(DWORD timeoutMs) {
-  if (WaitForSingleObject(process_, timeoutMs) != WAIT_OBJECT_0) return STILL_ACTIVE;
+HWND ProgramProcess::WaitForWindow(const wchar_t* className, DWORD timeoutMs) {
+  HWND found = nullptr;
+  WaitUntil([&] { return (found = FindWindowOfClass(className)) != nullptr; }, timeoutMs);
+  return found;
+}
+
+DWORD ProgramProcess::WaitForExit(DWORD timeoutMs, const std::function<void()>& watch) {
+  const DWORD start = GetTickCount();
+  for (;;) {
+    if (watch) watch();
+    if (WaitForSingleObject(process_, watch ? 5 : timeoutMs) == WAIT_OBJECT_0) break;
+    if (!watch || GetTickCount() - start > timeoutMs) return STILL_ACTIVE;
+  }
   DWORD code = STILL_ACTIVE;
   GetExitCodeProcess(process_, &code);
   return code;
