@@ -38,7 +38,24 @@ bool IsPushButton(HWND control) {
   return (SendMessageW(control, WM_GETDLGCODE, 0, 0) & (DLGC_DEFPUSHBUTTON | DLGC_UNDEFPUSHBUTTON)) != 0;
 }
 
-bool KeyDown(int key) { return (GetKeyState(key) & 0x8000) != 0; }
+constexpr SHORT kKeyIsDown = static_cast<SHORT>(0x8000);  // the high bit of a key state
+
+bool KeyDown(int key) { return (GetKeyState(key) & kKeyIsDown) != 0; }
+
+// Kinds the keyboard focus can rest on. (A radio group's stop is decided by
+// its kind too: the button control moves WS_TABSTOP to its checked item.)
+bool TakesFocus(ControlKind kind) {
+  switch (kind) {
+    case ControlKind::Edit:
+    case ControlKind::Memo:
+    case ControlKind::Button:
+    case ControlKind::CheckBox:
+    case ControlKind::RadioGroup:
+      return true;
+    default:
+      return false;
+  }
+}
 
 // The four low bits of a system command are the system's own.
 constexpr WPARAM kSystemCommandMask = 0xFFF0;
@@ -267,13 +284,8 @@ void BaseWindow::BuildLayout(const ControlSpec* layout, size_t count, HFONT font
   // last first to keep the designer's stacking.
   for (size_t i = count; i-- > 0;) CreateControl(layout[i], font);
   std::vector<const ControlSpec*> stops;
-  for (size_t i = 0; i < count; ++i) {
-    // A radio group takes the focus through its items, not its box.
-    const int focusable =
-        layout[i].kind == ControlKind::RadioGroup ? RadioItemId(layout[i].id, 0) : layout[i].id;
-    if (layout[i].tabOrder >= 0 && (GetWindowLongW(Control(focusable), GWL_STYLE) & WS_TABSTOP))
-      stops.push_back(&layout[i]);
-  }
+  for (size_t i = 0; i < count; ++i)
+    if (layout[i].tabOrder >= 0 && TakesFocus(layout[i].kind)) stops.push_back(&layout[i]);
   std::stable_sort(stops.begin(), stops.end(),
                    [](const ControlSpec* a, const ControlSpec* b) { return a->tabOrder < b->tabOrder; });
   tabOrder_.clear();

@@ -5,6 +5,8 @@
 
 #include <windows.h>
 
+#include <commdlg.h>
+
 #include <string>
 
 namespace sw {
@@ -12,7 +14,7 @@ namespace sw {
 class FileDialog {
  public:
   enum class Kind { Open, Save };
-  static constexpr DWORD kFlags = 0x880024;  // OFN_EXPLORER | OFN_ENABLESIZING | OFN_HIDEREADONLY | OFN_ENABLEHOOK
+  static constexpr DWORD kFlags = OFN_EXPLORER | OFN_ENABLESIZING | OFN_HIDEREADONLY | OFN_ENABLEHOOK;
   static constexpr size_t kFileNameCapacity = 260;
 
   // `filter`: display texts and pattern lists separated by "|".

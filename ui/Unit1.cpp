@@ -38,60 +38,22 @@ const ControlSpec kLayout[] = {
     {L"ProgressBar1", TForm1::kProgressBar1, ControlKind::ProgressBar, 8, 168, 193, 9, nullptr, 7, 0, Edge::None, nullptr, 0},
 };
 
-// MainMenu1: level 0 opens a menu of the bar, level 1 is an item in it.
-struct MenuSpec {
-  const wchar_t* name;
-  int id;
-  int level;
-  const wchar_t* caption;
-  const wchar_t* shortcutText;
-  BYTE shortcutModifiers;
-  WORD shortcutKey;
-  bool grayedAtStart;
-};
-
-const MenuSpec kMenu[] = {
-    {L"N1", 0, 0, L"&Файл", nullptr, 0, 0, false},
-    {L"N2", TForm1::kN2, 1, L"Открыть", L"Ctrl+O", FCONTROL, 'O', false},
-    {L"N8", TForm1::kN8, 1, L"&Выполнить", nullptr, 0, 0, true},
-    {L"N3", TForm1::kN3, 1, L"В&ыход", nullptr, 0, 0, false},
-    {L"N5", 0, 0, L"&Справка", nullptr, 0, 0, false},
-    {L"N7", TForm1::kN7, 1, L"О программе", nullptr, 0, 0, false},
-};
+// MainMenu1 and its shortcut, from the resource script.
+constexpr wchar_t kMenuResource[] = L"MAINMENU";
+constexpr wchar_t kAcceleratorResource[] = L"MAINACCELERATORS";
 
 constexpr wchar_t kOpenFilter[] = L"Изображения|*.bmp;*.jpg;*.jpeg|BMP-шники|*.bmp|JPG-шники|*.jpg;*.jpeg";
 constexpr wchar_t kSaveFilter[] = L"Картинки|*.bmp;*.jpg;*.jpeg";
 
-HMENU BuildMenu() {
-  HMENU bar = CreateMenu();
-  if (!bar) throw msg::Resource(SystemErrorText(GetLastError()));
-  HMENU popup = nullptr;
-  for (const MenuSpec& item : kMenu) {
-    if (item.level == 0) {
-      popup = CreatePopupMenu();
-      if (!popup) {
-        DestroyMenu(bar);
-        throw msg::Resource(SystemErrorText(GetLastError()));
-      }
-      AppendMenuW(bar, MF_POPUP | MF_STRING, reinterpret_cast<UINT_PTR>(popup), item.caption);
-      continue;
-    }
-    std::wstring caption = item.caption;
-    if (item.shortcutText) caption += std::wstring(L"\t") + item.shortcutText;
-    AppendMenuW(popup, MF_STRING | (item.grayedAtStart ? MF_GRAYED : 0), static_cast<UINT_PTR>(item.id),
-                caption.c_str());
-  }
-  return bar;
+HMENU LoadMainMenu() {
+  HMENU menu = LoadMenuW(GetModuleHandleW(nullptr), kMenuResource);
+  if (!menu) throw msg::Resource(SystemErrorText(GetLastError()));
+  return menu;
 }
 
-HACCEL BuildAccelerators() {
-  ACCEL keys[sizeof(kMenu) / sizeof(kMenu[0])];
-  int count = 0;
-  for (const MenuSpec& item : kMenu)
-    if (item.shortcutKey)
-      keys[count++] = ACCEL{static_cast<BYTE>(FVIRTKEY | item.shortcutModifiers), item.shortcutKey,
-                            static_cast<WORD>(item.id)};
-  HACCEL table = CreateAcceleratorTableW(keys, count);
+HACCEL LoadShortcuts() {
+  // A table loaded from resources is the system's to free at the end.
+  HACCEL table = LoadAcceleratorsW(GetModuleHandleW(nullptr), kAcceleratorResource);
   if (!table) throw msg::Resource(SystemErrorText(GetLastError()));
   return table;
 }
@@ -102,7 +64,6 @@ TForm1::TForm1() : OpenDialog1(FileDialog::Kind::Open, kOpenFilter), SaveDialog1
 
 TForm1::~TForm1() {
   Destroy();
-  if (accelerators_) DestroyAcceleratorTable(accelerators_);
   if (Form1 == this) Form1 = nullptr;
 }
 
@@ -119,14 +80,14 @@ WindowDesign TForm1::Design() {
   design.top = 230;
   design.clientWidth = 289;
   design.clientHeight = 185;
-  design.menu = BuildMenu();
+  design.menu = LoadMainMenu();
   return design;
 }
 
 void TForm1::Construct() {
   font_ = MakeWindowFont();
   BuildLayout(kLayout, sizeof(kLayout) / sizeof(kLayout[0]), static_cast<HFONT>(font_.Get()));
-  accelerators_ = BuildAccelerators();
+  accelerators_ = LoadShortcuts();
   Timer1 = std::make_unique<Timer>();
   Timer1->SetInterval(1);
   Timer1->SetOnTimer([this] { Timer1Timer(); });

@@ -11,6 +11,7 @@
 #include "platform/Handle.h"
 #include "ui/BaseWindow.h"
 #include "ui/FileDialog.h"
+#include "ui/ResourceIds.h"
 #include "ui/Timer.h"
 
 namespace sw {
@@ -34,7 +35,7 @@ class TForm1 : public BaseWindow, public RunInputs, public RunHost {
     kProgressBar1,
     kLabel1,
   };
-  enum MenuId : int { kN2 = 201, kN8, kN3, kN7 };
+  enum MenuId : int { kN2 = IDM_N2, kN8 = IDM_N8, kN3 = IDM_N3, kN7 = IDM_N7 };
 
   TForm1();
   ~TForm1() override;

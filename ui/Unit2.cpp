@@ -22,7 +22,8 @@ const ControlSpec kLayout[] = {
 };
 
 constexpr wchar_t kTitle[] = L"Stretchwell";
-constexpr LONG kCaptionBitsCleared = static_cast<LONG>(0xFF3FFFFFu);
+// The caption is the border and dialog-frame bits together.
+constexpr LONG kCaptionBitsCleared = ~static_cast<LONG>(WS_CAPTION);
 
 struct TitleLayer {
   COLORREF color;

@@ -82,7 +82,7 @@ TEST_F(AboutWindowTest, IsCreatedHiddenWithoutCaptionAsTallAsItsDesignedClientAr
   EXPECT_FALSE(IsWindowVisible(About()));
   EXPECT_EQ(WindowText(About()), L"О программе");
   const LONG style = GetWindowLongW(About(), GWL_STYLE);
-  EXPECT_EQ(style & 0x00C00000, 0) << "caption bits cleared";
+  EXPECT_EQ(style & WS_CAPTION, 0) << "caption bits cleared";
   EXPECT_TRUE(style & WS_SYSMENU);
   RECT outer;
   GetWindowRect(About(), &outer);

@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include <commctrl.h>
+#include <dlgs.h>
 
 #include "WinTestSupport.h"
 #include "app/RunTexts.h"
@@ -22,6 +23,8 @@ namespace {
 
 using test::DialogDriver;
 using test::MessageBoxContents;
+
+constexpr BYTE kKeyDown = 0x80;  // the high bit of a key's state
 
 class MainWindowTest : public ::testing::Test {
  protected:
@@ -80,7 +83,7 @@ class MainWindowTest : public ::testing::Test {
     DialogDriver driver;
     driver.Then([&](HWND dialog) {
       saveTitle = WindowText(dialog);
-      saveName = WindowText(GetDlgItem(dialog, 0x47C));
+      saveName = WindowText(GetDlgItem(dialog, cmb13));
       mainEnabledDuringSave = IsWindowEnabled(Form1->Handle()) != FALSE;
       return test::ConfirmFileDialog(target)(dialog);
     });
@@ -299,7 +302,7 @@ TEST_F(MainWindowTest, OpenDialogStartsFromTheLastConfirmedPathAndACancelReadsIt
   std::wstring nameShown;
   DialogDriver driver;
   driver.Then([&](HWND dialog) {
-    nameShown = WindowText(GetDlgItem(dialog, 0x47C));
+    nameShown = WindowText(GetDlgItem(dialog, cmb13));
     return test::CancelDialog()(dialog);
   });
   SendMessageW(Form1->Handle(), WM_COMMAND, TForm1::kN2, 0);  // "Открыть"
@@ -488,7 +491,7 @@ TEST_F(MainWindowTest, CtrlOOpensTheBrowseDialog) {
   BYTE keys[256];
   GetKeyboardState(keys);
   const BYTE saved = keys[VK_CONTROL];
-  keys[VK_CONTROL] = 0x80;
+  keys[VK_CONTROL] = kKeyDown;
   SetKeyboardState(keys);
   DialogDriver driver;
   driver.Then(test::CancelDialog());

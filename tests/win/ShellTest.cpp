@@ -371,7 +371,7 @@ TEST(FloatingPoint, InitializeSetsExtendedPrecisionNearestWithExceptionsMasked) 
   const uint16_t saved = X87ControlWord();
   // Start from the other settings, as a process on real Windows would.
   const uint32_t savedMxcsr = Mxcsr();
-  SetX87ControlWord(0x0C3F);  // 24-bit precision, rounding toward zero, all masked
+  SetX87ControlWord(kX87Precision24 | kX87RoundTowardZero | kX87ExceptionMasks);
   SetMxcsr(kMxcsrExceptionMasks | kMxcsrRoundTowardZero | kMxcsrFlushToZero);
   Application app;
   app.Initialize();
@@ -381,9 +381,9 @@ TEST(FloatingPoint, InitializeSetsExtendedPrecisionNearestWithExceptionsMasked) 
   SetMxcsr(savedMxcsr);
   EXPECT_EQ(mxcsr & (kMxcsrRoundingMask | kMxcsrFlushToZero | kMxcsrDenormalsAreZero), kMxcsrRoundNearest);
   EXPECT_EQ(mxcsr & kMxcsrExceptionMasks, kMxcsrExceptionMasks);
-  EXPECT_EQ(word & 0x0300, 0x0300) << "64-bit precision";
-  EXPECT_EQ(word & 0x0C00, 0x0000) << "round to nearest";
-  EXPECT_EQ(word & 0x003F, 0x003F) << "every exception masked";
+  EXPECT_EQ(word & kX87PrecisionMask, kX87Precision64) << "64-bit precision";
+  EXPECT_EQ(word & kX87RoundingMask, kX87RoundNearest) << "round to nearest";
+  EXPECT_EQ(word & kX87ExceptionMasks, kX87ExceptionMasks) << "every exception masked";
 }
 
 }  // namespace

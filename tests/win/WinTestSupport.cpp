@@ -1,5 +1,6 @@
 #include "WinTestSupport.h"
 
+#include <dlgs.h>
 
 #include "platform/WideText.h"
 #include "ui/BaseWindow.h"
@@ -9,7 +10,7 @@ namespace {
 
 // A dialog that never closes must not hang the tests for ever.
 constexpr DWORD kDriverGiveUpMs = 20000;
-constexpr int kFileNameBox = 0x47C;
+constexpr int kFileNameBox = cmb13;  // the explorer-style dialog's file-name combo box
 
 DialogDriver* activeDriver = nullptr;
 
@@ -69,7 +70,7 @@ HWND FindSystemDialog() {
 MessageBoxContents ReadMessageBox(HWND box) {
   MessageBoxContents contents;
   contents.caption = WindowText(box);
-  HICON stop = LoadIconW(nullptr, MAKEINTRESOURCEW(32513))  /* IDI_HAND */;
+  HICON stop = LoadIconW(nullptr, IDI_HAND);
   for (HWND child : ChildWindows(box)) {
     const std::wstring kind = ClassName(child);
     const LONG style = GetWindowLongW(child, GWL_STYLE);
@@ -240,17 +241,17 @@ bool FileExists(const std::wstring& path) { return GetFileAttributesW(path.c_str
 
 std::string Narrow(const std::wstring& text) { return WideToUtf8(text); }
 
-namespace {
-
-// The test program lives in tests/ of the build folder, the program in ui/.
-std::wstring ProgramPath() {
+std::wstring BuildFile(const std::wstring& relativePath) {
+  // The test program lives in tests/ of the build folder.
   wchar_t path[MAX_PATH] = L"";
   GetModuleFileNameW(nullptr, path, MAX_PATH);
   std::wstring folder = path;
   folder.erase(folder.find_last_of(L"\\/"));
   folder.erase(folder.find_last_of(L"\\/") + 1);
-  return folder + L"ui\\Stretchwell.exe";
+  return folder + relativePath;
 }
+
+namespace {
 
 struct WindowSearch {
   DWORD process;
@@ -272,7 +273,7 @@ BOOL CALLBACK MatchWindow(HWND window, LPARAM parameter) {
 }  // namespace
 
 ProgramProcess::ProgramProcess() {
-  std::wstring commandLine = L"\"" + ProgramPath() + L"\"";
+  std::wstring commandLine = L"\"" + BuildFile(L"ui\\Stretchwell.exe") + L"\"";
   STARTUPINFOW startup{};
   startup.cb = sizeof(startup);
   PROCESS_INFORMATION info{};

@@ -88,6 +88,9 @@ bool FileExists(const std::wstring& path);
 
 std::string Narrow(const std::wstring& text);
 
+// A file of this build by its path below the build folder ("ui\\Stretchwell.exe").
+std::wstring BuildFile(const std::wstring& relativePath);
+
 // Stretchwell.exe of this build, started as a process of its own.
 class ProgramProcess {
  public:
