@@ -7,6 +7,7 @@
 #include "platform/WideText.h"
 #include "ui/Shell.h"
 #include "ui/Unit2.h"
+#include "ui/WindowText.h"
 
 namespace sw {
 
@@ -60,7 +61,10 @@ HACCEL LoadShortcuts() {
 
 }  // namespace
 
-TForm1::TForm1() : OpenDialog1(FileDialog::Kind::Open, kOpenFilter), SaveDialog1(FileDialog::Kind::Save, kSaveFilter) {}
+TForm1::TForm1(Application& app)
+    : BaseWindow(app),
+      OpenDialog1(app, FileDialog::Kind::Open, kOpenFilter),
+      SaveDialog1(app, FileDialog::Kind::Save, kSaveFilter) {}
 
 TForm1::~TForm1() {
   Destroy();
@@ -70,8 +74,7 @@ TForm1::~TForm1() {
 WindowDesign TForm1::Design() {
   WindowDesign design;
   design.className = L"TForm1";
-  design.caption = L"Stretchwell";
-  if (Application* app = Application::Current(); app && !app->Title().empty()) design.caption = app->Title().c_str();
+  design.caption = App().Title().empty() ? L"Stretchwell" : App().Title().c_str();
   // Single border, system menu and minimise box; it carries the program's
   // taskbar entry itself.
   design.style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
@@ -80,15 +83,15 @@ WindowDesign TForm1::Design() {
   design.top = 230;
   design.clientWidth = 289;
   design.clientHeight = 185;
-  design.menu = LoadMainMenu();
   return design;
 }
 
+HMENU TForm1::MenuBar() { return LoadMainMenu(); }
+
 void TForm1::Construct() {
-  font_ = MakeWindowFont();
-  BuildLayout(kLayout, sizeof(kLayout) / sizeof(kLayout[0]), static_cast<HFONT>(font_.Get()));
+  BuildLayout(kLayout, sizeof(kLayout) / sizeof(kLayout[0]));
   accelerators_ = LoadShortcuts();
-  Timer1 = std::make_unique<Timer>();
+  Timer1 = std::make_unique<Timer>(App());
   Timer1->SetInterval(1);
   Timer1->SetOnTimer([this] { Timer1Timer(); });
 }
@@ -139,7 +142,7 @@ void TForm1::SetText(int id, const std::wstring& text) { SetWindowTextW(Control(
 
 void TForm1::FormCreate() {
   state_.WorkBitmap = std::make_unique<Picture>();
-  state_.WorkJpeg = std::make_unique<WorkJpeg>(Application::Current()->EightBitOutput());
+  state_.WorkJpeg = std::make_unique<WorkJpeg>(App().EightBitOutput());
 }
 
 void TForm1::FormClose() {
@@ -174,7 +177,7 @@ void TForm1::Button3Click() {
 
 void TForm1::N8Click() { Button3Click(); }
 
-void TForm1::N3Click() { Application::Current()->CloseWindow(*this); }
+void TForm1::N3Click() { App().CloseWindow(*this); }
 
 void TForm1::N7Click() {
   if (!Form2 || !Form2->Handle()) return;
@@ -184,11 +187,11 @@ void TForm1::N7Click() {
   const int left = main.left + (main.right - main.left) / 2 - (about.right - about.left) / 2;
   const int top = main.top + (main.bottom - main.top) / 2 - (about.bottom - about.top) / 2;
   SetWindowPos(Form2->Handle(), nullptr, left, top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-  Application::Current()->ShowWindow(*Form2);
-  Application::Current()->SetEnabled(*this, false);
+  App().ShowWindow(*Form2);
+  App().SetEnabled(*this, false);
 }
 
-void TForm1::HoldInputs(bool held) { Application::Current()->SetEnabled(*this, !held); }
+void TForm1::HoldInputs(bool held) { App().SetEnabled(*this, !held); }
 
 std::string TForm1::NewWidthText() { return WideToUtf8(Text(kEdit3)); }
 
@@ -227,8 +230,8 @@ void TForm1::SetProgress(int percent) {
   SendMessageW(Control(kProgressBar1), PBM_SETPOS, static_cast<WPARAM>(percent), 0);
 }
 
-void TForm1::ProcessPendingMessages() { Application::Current()->ProcessPendingMessages(); }
+void TForm1::ProcessPendingMessages() { App().ProcessPendingMessages(); }
 
-bool TForm1::IsQuitting() { return Application::Current()->IsQuitting(); }
+bool TForm1::IsQuitting() { return App().IsQuitting(); }
 
 }  // namespace sw

@@ -37,7 +37,7 @@ class TForm1 : public BaseWindow, public RunInputs, public RunHost {
   };
   enum MenuId : int { kN2 = IDM_N2, kN8 = IDM_N8, kN3 = IDM_N3, kN7 = IDM_N7 };
 
-  TForm1();
+  explicit TForm1(Application& app);
   ~TForm1() override;
 
   RunState& State() { return state_; }
@@ -77,6 +77,7 @@ class TForm1 : public BaseWindow, public RunInputs, public RunHost {
 
  protected:
   WindowDesign Design() override;
+  HMENU MenuBar() override;
   void Construct() override;
   LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
 
@@ -87,7 +88,6 @@ class TForm1 : public BaseWindow, public RunInputs, public RunHost {
   void SetText(int id, const std::wstring& text);
 
   RunState state_;
-  UniqueGdiObject font_;
   HACCEL accelerators_ = nullptr;
   std::unique_ptr<Timer> Timer1;
   FileDialog OpenDialog1;

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "WinTestSupport.h"
+#include "ui/WindowText.h"
 #include "ui/Stretchwell.h"
 #include "ui/Unit1.h"
 #include "ui/Unit2.h"

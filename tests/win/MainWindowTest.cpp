@@ -10,6 +10,7 @@
 #include <dlgs.h>
 
 #include "WinTestSupport.h"
+#include "ui/WindowText.h"
 #include "app/RunTexts.h"
 #include "image/Bmp.h"
 #include "image/Jpeg.h"

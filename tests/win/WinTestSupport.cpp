@@ -3,7 +3,7 @@
 #include <dlgs.h>
 
 #include "platform/WideText.h"
-#include "ui/BaseWindow.h"
+#include "ui/WindowText.h"
 
 namespace sw::test {
 namespace {
