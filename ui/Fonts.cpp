@@ -33,8 +33,11 @@ std::wstring FontFace(HFONT font) {
 
 UniqueGdiObject MakeWindowFont(int dpi) {
   // RUSSIAN_CHARSET makes the font mapper pick a face with Cyrillic glyphs.
-  static const wchar_t* const kFaces[] = {L"MS Sans Serif", L"Microsoft Sans Serif", L"Tahoma", L"Arial",
-                                          L"Liberation Sans"};
+  // "MS Sans Serif" has them only where Windows' code page is Cyrillic; its
+  // TrueType successor and Arial (or Arial's metric twin) are about as wide.
+  // Tahoma, the other dialog face, is not: its Cyrillic runs wider than the
+  // labels were designed for.
+  static const wchar_t* const kFaces[] = {L"MS Sans Serif", L"Microsoft Sans Serif", L"Arial", L"Liberation Sans"};
   const int height = ScaleToDpi(kWindowFontHeight, dpi);
   for (const wchar_t* face : kFaces) {
     UniqueGdiObject font = MakeFont(face, height, FW_NORMAL, RUSSIAN_CHARSET);

@@ -13,7 +13,7 @@ namespace sw {
 UniqueGdiObject MakeFont(const wchar_t* face, int height, int weight, BYTE charset, BYTE quality = DEFAULT_QUALITY);
 
 // The windows' font: "MS Sans Serif" at the design height -11, scaled to
-// `dpi`, with Cyrillic glyphs. Where that face is missing, a face of about its
+// `dpi`, with Cyrillic glyphs. Where that face has none, a face of about its
 // width stands in before whatever the system would substitute, so the
 // designed layout still fits.
 UniqueGdiObject MakeWindowFont(int dpi);

@@ -139,6 +139,25 @@ TEST_F(AboutWindowTest, ClosingItAnotherWayHidesItAndGivesTheMainWindowBack) {
   }
 }
 
+// In Arial or its metric twin the title fits inside the window's frame (a
+// wider stand-in face runs past it).
+TEST_F(AboutWindowTest, TitleIsDrawnInArialInsideItsFrame) {
+  Open();
+  UpdateWindow(About());
+  HDC dc = GetDC(About());
+  wchar_t face[LF_FACESIZE] = L"";
+  GetTextFaceW(dc, LF_FACESIZE, face);
+  int silverOutside = 0, silverInside = 0;
+  const int frameRight = 8 + 153 - 1;  // Bevel1's right edge
+  for (int y = kBandTop; y < kBandTop + kBandHeight; ++y)
+    for (int x = 100; x < 169; ++x)
+      if (GetPixel(dc, x, y) == kSilver) ++(x < frameRight ? silverInside : silverOutside);
+  ReleaseDC(About(), dc);
+  EXPECT_TRUE(std::wstring(face) == L"Arial" || std::wstring(face) == L"Liberation Sans") << test::Narrow(face);
+  EXPECT_GT(silverInside, 0);
+  EXPECT_EQ(silverOutside, 0);
+}
+
 TEST_F(AboutWindowTest, TitleIsEmbossedAndDrawnAgainOnEveryButtonRelease) {
   Open();
   UpdateWindow(About());

@@ -7,6 +7,9 @@
 #include <windows.h>
 
 #include <commctrl.h>
+
+#include <algorithm>
+#include <iterator>
 #include <dlgs.h>
 
 #include "WinTestSupport.h"
@@ -15,6 +18,7 @@
 #include "image/Bmp.h"
 #include "image/Jpeg.h"
 #include "platform/WideText.h"
+#include "ui/Fonts.h"
 #include "ui/Stretchwell.h"
 #include "ui/Unit1.h"
 #include "ui/Unit2.h"
@@ -186,6 +190,27 @@ TEST_F(MainWindowTest, ControlsCarryTheirCaptionsPlacesAndStartStates) {
   // Button1 lies over the right end of Edit1.
   POINT overlap{250, 30};
   EXPECT_EQ(ChildWindowFromPointEx(Form1->Handle(), overlap, CWP_SKIPINVISIBLE), Item(TForm1::kButton1));
+}
+
+// "MS Sans Serif" with Cyrillic glyphs where the system has it, else a face
+// of about its width: never one of the system's choosing of some other width.
+TEST_F(MainWindowTest, ControlsDrawInAFaceOfTheDesignedWidthWithCyrillicAtTheDesignedHeight) {
+  const std::wstring dialogFaces[] = {L"MS Sans Serif", L"Microsoft Sans Serif", L"Arial", L"Liberation Sans"};
+  for (int id : {TForm1::kLabel1, TForm1::kEdit1, TForm1::kButton3, TForm1::kCheckBox1}) {
+    auto font = reinterpret_cast<HFONT>(SendMessageW(Item(id), WM_GETFONT, 0, 0));
+    ASSERT_NE(font, nullptr) << id;
+    const std::wstring face = FontFace(font);
+    EXPECT_NE(std::find(std::begin(dialogFaces), std::end(dialogFaces), face), std::end(dialogFaces))
+        << test::Narrow(face);
+    LOGFONTW description{};
+    GetObjectW(font, sizeof(description), &description);
+    EXPECT_EQ(description.lfHeight, -11) << id;
+    HDC dc = GetDC(Item(id));
+    HGDIOBJ previous = SelectObject(dc, font);
+    EXPECT_EQ(GetTextCharset(dc), RUSSIAN_CHARSET) << id;
+    SelectObject(dc, previous);
+    ReleaseDC(Item(id), dc);
+  }
 }
 
 TEST_F(MainWindowTest, ProgressBarRunsFromZeroToHundredAndTakesPositionsUnchanged) {
