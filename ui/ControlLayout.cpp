@@ -10,10 +10,12 @@ namespace sw {
 namespace {
 
 constexpr DWORD kChildStyle = WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS;
-// Design values, scaled like the table's: the soft bevel's width, and where a
-// radio group's items start below its top edge (room for the caption), how
-// much room they leave at the bottom and how far in from the left they sit.
+// The soft bevel is the one-pixel line DrawEdge draws at every DPI; the
+// control inside it sits that one pixel in.
 constexpr int kSoftBevelWidth = 1;
+// Design values, scaled like the table's: where a radio group's items start
+// below its top edge (room for the caption), how much room they leave at the
+// bottom and how far in from either side they sit.
 constexpr int kRadioTopMargin = 15;
 constexpr int kRadioBottomMargin = 4;
 constexpr int kRadioLeftMargin = 8;
@@ -28,10 +30,7 @@ int ItemCount(const ControlSpec& design) {
 // The rectangle a windowed control takes inside its row's rectangle.
 RECT ControlRect(const ControlSpec& design, int dpi) {
   RECT rect = ControlLayout::ScaledRect(design, dpi);
-  if (design.edge == Edge::SoftBevel) {
-    const int bevel = ScaleToDpi(kSoftBevelWidth, dpi);
-    InflateRect(&rect, -bevel, -bevel);
-  }
+  if (design.edge == Edge::SoftBevel) InflateRect(&rect, -kSoftBevelWidth, -kSoftBevelWidth);
   return rect;
 }
 
@@ -99,7 +98,8 @@ void ControlLayout::Create(const ControlSpec& design) {
     case ControlKind::Bevel:
       break;
     case ControlKind::Label:
-      make(L"Static", design.text, SS_LEFT | design.style, 0, design.id);
+      // One line, never wrapped: the label is as wide as its text.
+      make(L"Static", design.text, SS_LEFTNOWORDWRAP | design.style, 0, design.id);
       break;
     case ControlKind::Edit:
       make(L"Edit", design.text, ES_AUTOHSCROLL | tabStop | design.style, WS_EX_CLIENTEDGE, design.id);

@@ -56,12 +56,28 @@ const Placement kMainWindow[] = {
     {TForm1::kButton3, {208, 152, 73, 25}, {312, 228, 110, 38}},
     {TForm1::kProgressBar1, {8, 168, 193, 9}, {12, 252, 290, 14}},
 };
-// The memo sits inside its one-pixel soft bevel (two pixels at 144 DPI).
+// The memo sits inside its soft bevel, a line one pixel wide at every DPI.
 const Placement kAboutWindow[] = {
     {TForm2::kLabel1, {56, 40, -1, 13}, {84, 60, -1, 20}},
-    {TForm2::kMemo1, {17, 57, 135, 39}, {26, 86, 202, 58}},
+    {TForm2::kMemo1, {17, 57, 135, 39}, {25, 85, 204, 60}},
     {TForm2::kButton1, {8, 112, 153, 25}, {12, 168, 230, 38}},
 };
+
+// Every line of the about window's memo lies within its client area.
+void ExpectMemoShowsEveryLine(HWND memo) {
+  auto lineTop = [&](int line) {
+    const LRESULT first = SendMessageW(memo, EM_LINEINDEX, line, 0);
+    return static_cast<int>(static_cast<short>(HIWORD(SendMessageW(memo, EM_POSFROMCHAR, first, 0))));
+  };
+  const int lines = static_cast<int>(SendMessageW(memo, EM_GETLINECOUNT, 0, 0));
+  ASSERT_EQ(lines, 3);
+  const int lineHeight = lineTop(1) - lineTop(0);
+  RECT client;
+  GetClientRect(memo, &client);
+  EXPECT_GT(lineHeight, 0);
+  EXPECT_GE(lineTop(0), 0);
+  EXPECT_LE(lineTop(lines - 1) + lineHeight, client.bottom) << "the last line is cut off";
+}
 
 RECT RectInClient(HWND control, HWND window) {
   RECT rect;
@@ -166,6 +182,7 @@ TEST(ProgramAt144Dpi, ScalesEveryDesignValueByTheRule) {
   EXPECT_EQ(outer.bottom - outer.top, 221) << "as tall as its client area at 144 DPI";
   EXPECT_EQ(client.right, 254);
   ExpectPlaced(about, kAboutWindow, true);
+  ExpectMemoShowsEveryLine(GetDlgItem(about, TForm2::kMemo1));
 
   PostMessageW(main, WM_SYSCOMMAND, SC_CLOSE, 0);
   EXPECT_EQ(program->WaitForExit(), 0u);
@@ -277,6 +294,7 @@ TEST_F(DpiChangeTest, AboutWindowTitleAndControlsFollowTheNewDpi) {
   GetWindowRect(about, &outer);
   EXPECT_EQ(outer.bottom - outer.top, 221);
   ExpectPlaced(about, kAboutWindow, true);
+  ExpectMemoShowsEveryLine(Form2->Control(TForm2::kMemo1));
   const TitleBand after(about, 240, 60);
   const int faceTop144 = after.FirstRow(kSilver);
   const int faceHeight144 = after.LastRow(kSilver) - faceTop144;

@@ -196,6 +196,9 @@ TEST_F(MainWindowTest, ControlsCarryTheirCaptionsPlacesAndStartStates) {
 // of about its width: never one of the system's choosing of some other width.
 TEST_F(MainWindowTest, ControlsDrawInAFaceOfTheDesignedWidthWithCyrillicAtTheDesignedHeight) {
   const std::wstring dialogFaces[] = {L"MS Sans Serif", L"Microsoft Sans Serif", L"Arial", L"Liberation Sans"};
+  // The test environment has the design's own face.
+  EXPECT_EQ(FontFace(reinterpret_cast<HFONT>(SendMessageW(Item(TForm1::kLabel1), WM_GETFONT, 0, 0))),
+            L"MS Sans Serif");
   for (int id : {TForm1::kLabel1, TForm1::kEdit1, TForm1::kButton3, TForm1::kCheckBox1}) {
     auto font = reinterpret_cast<HFONT>(SendMessageW(Item(id), WM_GETFONT, 0, 0));
     ASSERT_NE(font, nullptr) << id;
@@ -210,6 +213,25 @@ TEST_F(MainWindowTest, ControlsDrawInAFaceOfTheDesignedWidthWithCyrillicAtTheDes
     EXPECT_EQ(GetTextCharset(dc), RUSSIAN_CHARSET) << id;
     SelectObject(dc, previous);
     ReleaseDC(Item(id), dc);
+  }
+}
+
+// A label sized to its text shows all of it on its one line: each caption
+// ends in a colon, whose ink lies in the label's last few columns.
+TEST_F(MainWindowTest, LabelsShowTheirWholeCaption) {
+  UpdateWindow(Form1->Handle());
+  for (int id : {TForm1::kLabel1, TForm1::kLabel4, TForm1::kLabel3, TForm1::kLabel6, TForm1::kLabel5}) {
+    HWND label = Item(id);
+    RECT client;
+    GetClientRect(label, &client);
+    HDC dc = GetDC(label);
+    const COLORREF background = GetPixel(dc, client.right - 1, 0);
+    int ink = 0;
+    for (int x = client.right - 4; x < client.right; ++x)
+      for (int y = 0; y < client.bottom; ++y)
+        if (GetPixel(dc, x, y) != background) ++ink;
+    ReleaseDC(label, dc);
+    EXPECT_GT(ink, 0) << test::Narrow(TextOf(id));
   }
 }
 
