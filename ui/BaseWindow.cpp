@@ -168,7 +168,7 @@ SIZE BaseWindow::OuterSize(int dpi) const {
                             static_cast<DWORD>(GetWindowLongW(window_, GWL_EXSTYLE)), dpi);
 }
 
-void BaseWindow::BuildLayout(const ControlSpec* layout, size_t count) {
+void BaseWindow::BuildLayout(const ControlDesign* layout, size_t count) {
   font_ = MakeWindowFont(dpi_);
   layout_.Build(window_, layout, count, static_cast<HFONT>(font_.Get()), dpi_);
   keys_.Build(layout_);

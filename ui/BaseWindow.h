@@ -81,7 +81,7 @@ class BaseWindow {
 
   // Creates the controls of `layout` with the window's font, records the
   // tab order and the default button.
-  void BuildLayout(const ControlSpec* layout, size_t count);
+  void BuildLayout(const ControlDesign* layout, size_t count);
   void PaintEdges(HDC dc) const { layout_.PaintEdges(dc); }
   void SetLabelText(int id, const std::wstring& text) { layout_.SetLabelText(id, text); }
   void MoveFocus(bool forward) { keys_.MoveFocus(forward); }

@@ -21,14 +21,14 @@ constexpr int kRadioBottomMargin = 4;
 constexpr int kRadioLeftMargin = 8;
 constexpr int kRadioRightMargin = 4;
 
-int ItemCount(const ControlSpec& design) {
+int ItemCount(const ControlDesign& design) {
   int count = 0;
   while (design.items && design.items[count]) ++count;
   return count;
 }
 
 // The rectangle a windowed control takes inside its row's rectangle.
-RECT ControlRect(const ControlSpec& design, int dpi) {
+RECT ControlRect(const ControlDesign& design, int dpi) {
   RECT rect = ControlLayout::ScaledRect(design, dpi);
   if (design.edge == Edge::SoftBevel) InflateRect(&rect, -kSoftBevelWidth, -kSoftBevelWidth);
   return rect;
@@ -49,13 +49,13 @@ void Move(HWND control, const RECT& rect) {
 
 }  // namespace
 
-RECT ControlLayout::ScaledRect(const ControlSpec& design, int dpi) {
+RECT ControlLayout::ScaledRect(const ControlDesign& design, int dpi) {
   const int left = ScaleToDpi(design.left, dpi);
   const int top = ScaleToDpi(design.top, dpi);
   return RECT{left, top, left + ScaleToDpi(design.width, dpi), top + ScaleToDpi(design.height, dpi)};
 }
 
-void ControlLayout::Build(HWND parent, const ControlSpec* layout, size_t count, HFONT font, int dpi) {
+void ControlLayout::Build(HWND parent, const ControlDesign* layout, size_t count, HFONT font, int dpi) {
   parent_ = parent;
   layout_ = layout;
   size_ = count;
@@ -71,7 +71,7 @@ void ControlLayout::Place(HFONT font, int dpi) {
   font_ = font;
   dpi_ = dpi;
   for (const auto& [id, control] : controls_) SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
-  for (const ControlSpec& design : *this) PlaceOne(design);
+  for (const ControlDesign& design : *this) PlaceOne(design);
 }
 
 void ControlLayout::Clear() {
@@ -84,7 +84,7 @@ HWND ControlLayout::Control(int id) const {
   return found == controls_.end() ? nullptr : found->second;
 }
 
-void ControlLayout::Create(const ControlSpec& design) {
+void ControlLayout::Create(const ControlDesign& design) {
   HINSTANCE instance = GetModuleHandleW(nullptr);
   auto make = [&](const wchar_t* className, const wchar_t* text, DWORD style, DWORD exStyle, int id) {
     HWND control = CreateWindowExW(exStyle, className, text, kChildStyle | style, 0, 0, 0, 0, parent_,
@@ -133,7 +133,7 @@ void ControlLayout::Create(const ControlSpec& design) {
   }
 }
 
-void ControlLayout::PlaceOne(const ControlSpec& design) {
+void ControlLayout::PlaceOne(const ControlDesign& design) {
   if (design.kind == ControlKind::Bevel) return;
   const RECT rect = ControlRect(design, dpi_);
   Move(Control(design.id), rect);
@@ -167,7 +167,7 @@ void ControlLayout::SetLabelText(int id, const std::wstring& text) {
 }
 
 void ControlLayout::PaintEdges(HDC dc) const {
-  for (const ControlSpec& design : *this) {
+  for (const ControlDesign& design : *this) {
     RECT rect = ScaledRect(design, dpi_);
     switch (design.edge) {
       case Edge::None:

@@ -16,7 +16,7 @@ class ControlLayout {
   // Creates the controls of `layout` on `parent` in the designer's stacking
   // order, placed for `dpi` and drawn with `font`. A control the system
   // refuses fails with the resource error.
-  void Build(HWND parent, const ControlSpec* layout, size_t count, HFONT font, int dpi);
+  void Build(HWND parent, const ControlDesign* layout, size_t count, HFONT font, int dpi);
   // Places every control for `dpi` and gives it `font`.
   void Place(HFONT font, int dpi);
   // Draws every edge of the layout at the DPI it was last placed for.
@@ -28,22 +28,22 @@ class ControlLayout {
   // Sets a label's text and sizes it to the text.
   void SetLabelText(int id, const std::wstring& text);
 
-  const ControlSpec* begin() const { return layout_; }
-  const ControlSpec* end() const { return layout_ + size_; }
+  const ControlDesign* begin() const { return layout_; }
+  const ControlDesign* end() const { return layout_ + size_; }
   int Dpi() const { return dpi_; }
 
   // A row's rectangle in the client area at `dpi`.
-  static RECT ScaledRect(const ControlSpec& design, int dpi);
+  static RECT ScaledRect(const ControlDesign& design, int dpi);
 
  private:
-  void Create(const ControlSpec& design);
-  void PlaceOne(const ControlSpec& design);
+  void Create(const ControlDesign& design);
+  void PlaceOne(const ControlDesign& design);
   void FitLabel(HWND label);
 
   HWND parent_ = nullptr;
   HFONT font_ = nullptr;
   int dpi_ = 0;
-  const ControlSpec* layout_ = nullptr;
+  const ControlDesign* layout_ = nullptr;
   size_t size_ = 0;
   std::map<int, HWND> controls_;
 };

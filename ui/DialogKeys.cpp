@@ -31,17 +31,17 @@ bool TakesFocus(ControlKind kind) {
 }  // namespace
 
 void DialogKeys::Build(const ControlLayout& layout) {
-  std::vector<const ControlSpec*> stops;
+  std::vector<const ControlDesign*> stops;
   defaultButton_ = 0;
-  for (const ControlSpec& design : layout) {
+  for (const ControlDesign& design : layout) {
     if (design.tabOrder >= 0 && TakesFocus(design.kind)) stops.push_back(&design);
     if (design.kind == ControlKind::Button && (design.style & BS_TYPEMASK) == BS_DEFPUSHBUTTON)
       defaultButton_ = design.id;
   }
   std::stable_sort(stops.begin(), stops.end(),
-                   [](const ControlSpec* a, const ControlSpec* b) { return a->tabOrder < b->tabOrder; });
+                   [](const ControlDesign* a, const ControlDesign* b) { return a->tabOrder < b->tabOrder; });
   tabOrder_.clear();
-  for (const ControlSpec* design : stops) {
+  for (const ControlDesign* design : stops) {
     std::vector<HWND> members;
     if (design->kind == ControlKind::RadioGroup) {
       for (int item = 0; design->items && design->items[item]; ++item)

@@ -18,7 +18,7 @@ namespace {
 const wchar_t* const kFormatItems[] = {L"bmp", L"jpg", nullptr};
 
 // The window's controls, in the designer's stacking order (bottom first).
-const ControlSpec kLayout[] = {
+const ControlDesign kLayout[] = {
     // name, id, kind, left, top, width, height, caption or content, tab order, added style, edge, items, selected item
     {L"Bevel2", 0, ControlKind::Bevel, 0, 0, 289, 185, nullptr, -1, 0, Edge::EtchedFrame, nullptr, 0},
     {L"Label1", TForm1::kLabel1, ControlKind::Label, 8, 8, 91, 13, L"Выбери картинку:", -1, 0, Edge::None, nullptr, 0},

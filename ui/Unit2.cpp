@@ -17,7 +17,7 @@ namespace {
 // The window's controls, in the designer's stacking order (bottom first).
 // The memo keeps its three lines as given rather than wrapping them again
 // where the font is wider than designed.
-const ControlSpec kLayout[] = {
+const ControlDesign kLayout[] = {
     {L"Bevel1", 0, ControlKind::Bevel, 8, 8, 153, 97, nullptr, -1, 0, Edge::LoweredBox, nullptr, 0},
     {L"Label1", TForm2::kLabel1, ControlKind::Label, 56, 40, 54, 13, L"версия 1.0", -1, 0, Edge::None, nullptr, 0},
     {L"Memo1", TForm2::kMemo1, ControlKind::Memo, 16, 56, 137, 41,
