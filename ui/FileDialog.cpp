@@ -23,10 +23,9 @@ bool FileDialog::Execute() {
   wchar_t fileName[kFileNameCapacity] = L"";
   FileName.copy(fileName, kFileNameCapacity - 1);
 
-  ModalSection modal;
+  ModalSection modal(app_);
   placeBy_ = modal.Active();
-  if (!placeBy_)
-    if (Application* app = Application::Current(); app && app->MainWindow()) placeBy_ = app->MainWindow()->Handle();
+  if (!placeBy_ && app_.MainWindow()) placeBy_ = app_.MainWindow()->Handle();
 
   OPENFILENAMEW dialog{};
   dialog.lStructSize = sizeof(dialog);
@@ -55,12 +54,13 @@ UINT_PTR CALLBACK FileDialog::Hook(HWND dialog, UINT message, WPARAM, LPARAM lPa
     return 0;
   }
   if (message == WM_NOTIFY && reinterpret_cast<const NMHDR*>(lParam)->code == CDN_INITDONE) {
-    Guarded([&] {
-      auto* self = reinterpret_cast<FileDialog*>(GetWindowLongPtrW(dialog, GWLP_USERDATA));
+    auto* self = reinterpret_cast<FileDialog*>(GetWindowLongPtrW(dialog, GWLP_USERDATA));
+    if (!self) return 0;
+    Guarded(self->app_, [&] {
       // The hook's window is a child of the dialog the user sees.
       HWND frame = GetParent(dialog);
       RECT rect;
-      if (!self || !frame || !GetWindowRect(frame, &rect)) return;
+      if (!frame || !GetWindowRect(frame, &rect)) return;
       MONITORINFO monitor{};
       monitor.cbSize = sizeof(monitor);
       HMONITOR handle = MonitorFromWindow(self->placeBy_ ? self->placeBy_ : frame, MONITOR_DEFAULTTOPRIMARY);

@@ -5,18 +5,23 @@
 
 #include <windows.h>
 
+#include <commdlg.h>
+
 #include <string>
 
 namespace sw {
 
+class Application;
+
 class FileDialog {
  public:
   enum class Kind { Open, Save };
-  static constexpr DWORD kFlags = 0x880024;  // OFN_EXPLORER | OFN_ENABLESIZING | OFN_HIDEREADONLY | OFN_ENABLEHOOK
+  static constexpr DWORD kFlags = OFN_EXPLORER | OFN_ENABLESIZING | OFN_HIDEREADONLY | OFN_ENABLEHOOK;
   static constexpr size_t kFileNameCapacity = 260;
 
-  // `filter`: display texts and pattern lists separated by "|".
-  FileDialog(Kind kind, std::wstring filter) : kind_(kind), filter_(std::move(filter)) {}
+  // `filter`: display texts and pattern lists separated by "|". The dialog
+  // belongs to `app`'s windows.
+  FileDialog(Application& app, Kind kind, std::wstring filter) : app_(app), kind_(kind), filter_(std::move(filter)) {}
 
   std::wstring Title;     // empty: the system's own title
   std::wstring FileName;  // the initial name; the full path once confirmed
@@ -34,6 +39,7 @@ class FileDialog {
  private:
   static UINT_PTR CALLBACK Hook(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 
+  Application& app_;
   Kind kind_;
   std::wstring filter_;
   DWORD filterIndex_ = 1;

@@ -28,7 +28,7 @@ enum class Edge {
 // Positions and sizes are pixels of the client area. Rows are in the
 // designer's stacking order, bottom first: a later row lies over an earlier
 // one where they overlap. The tab order is its own column.
-struct ControlSpec {
+struct ControlDesign {
   const wchar_t* name;
   int id;  // 0 for bevels
   ControlKind kind;

@@ -12,20 +12,11 @@
 namespace sw {
 namespace {
 
-Application* current = nullptr;
-
 bool IsKeyboardMessage(UINT message) { return message >= WM_KEYFIRST && message <= WM_KEYLAST; }
 
 }  // namespace
 
-Application::Application() : previous_(current) { current = this; }
-
-Application::~Application() {
-  Shutdown();
-  current = previous_;
-}
-
-Application* Application::Current() { return current; }
+Application::~Application() { Shutdown(); }
 
 void Application::Initialize() {
   // 64-bit mantissa and rounding to nearest for the whole process. The
@@ -71,7 +62,7 @@ void Application::ShowMainWindow() {
 }
 
 void Application::RunLoop() {
-  while (!quitting_) Guarded([this] { HandleMessage(); });
+  while (!quitting_) Guarded(*this, [this] { HandleMessage(); });
 }
 
 void Application::Shutdown() {
@@ -137,7 +128,7 @@ void Application::ReportCurrentException() noexcept {
 }
 
 int Application::ShowMessageBox(const std::wstring& text, const std::wstring& caption, UINT flags) {
-  ModalSection modal;
+  ModalSection modal(*this);
   return MessageBoxW(modal.Owner(), text.c_str(), caption.c_str(), flags);
 }
 
@@ -183,13 +174,13 @@ BOOL CALLBACK DisableOne(HWND window, LPARAM parameter) {
 
 }  // namespace
 
-ModalSection::ModalSection() {
+ModalSection::ModalSection(const Application& app) {
   active_ = GetActiveWindow();
   focus_ = GetFocus();
   if (active_ && IsWindowVisible(active_)) {
     owner_ = active_;
-  } else if (Application* app = Application::Current(); app && app->MainWindow()) {
-    owner_ = app->MainWindow()->Handle();
+  } else if (app.MainWindow()) {
+    owner_ = app.MainWindow()->Handle();
   }
   WindowList list{GetCurrentThreadId(), owner_, &disabled_};
   EnumThreadWindows(list.thread, &DisableOne, reinterpret_cast<LPARAM>(&list));

@@ -1,7 +1,8 @@
 #pragma once
 // The application shell: start-up order, the one message loop, the quitting
 // flag, closing, showing and enabling windows, and the error report, the one
-// place where a failure becomes visible to the user.
+// place where a failure becomes visible to the user. The windows are handed
+// the application that creates them.
 
 #include <windows.h>
 
@@ -16,14 +17,10 @@ class BaseWindow;
 
 class Application {
  public:
-  // Becomes the application of the process until it is destroyed.
-  Application();
+  Application() = default;
   ~Application();
   Application(const Application&) = delete;
   Application& operator=(const Application&) = delete;
-
-  // The application alive now, or null.
-  static Application* Current();
 
   // Start-up steps 1 and 2: the floating-point unit for the whole process and
   // the show command the process was started with.
@@ -38,13 +35,13 @@ class Application {
   void DecideEightBitOutput();
   bool EightBitOutput() const { return eightBitOutput_; }
 
-  // Allocates the window object, fills the global reference, then builds the
-  // window. A failure while building (outside the window's creation handler)
-  // empties the reference and passes on. The first window becomes the main
-  // window.
+  // Allocates the window object (handing it this application), fills the
+  // global reference, then builds the window. A failure while building
+  // (outside the window's creation handler) empties the reference and passes
+  // on. The first window becomes the main window.
   template <typename T>
   void CreateForm(T*& reference) {
-    auto form = std::make_unique<T>();
+    auto form = std::make_unique<T>(*this);
     reference = form.get();
     const bool first = mainWindow_ == nullptr;
     if (first) mainWindow_ = form.get();
@@ -99,16 +96,15 @@ class Application {
   bool quitting_ = false;
   BaseWindow* mainWindow_ = nullptr;
   std::vector<std::unique_ptr<BaseWindow>> forms_;
-  Application* previous_ = nullptr;
 };
 
-// Runs `work`; any exception it raises goes to the error report, never further.
+// Runs `work`; any exception it raises goes to `app`'s error report, never further.
 template <typename Work>
-void Guarded(Work&& work) noexcept {
+void Guarded(Application& app, Work&& work) noexcept {
   try {
     work();
   } catch (...) {
-    if (Application* app = Application::Current()) app->ReportCurrentException();
+    app.ReportCurrentException();
   }
 }
 
@@ -120,7 +116,7 @@ void Guarded(Work&& work) noexcept {
 // is looking at.
 class ModalSection {
  public:
-  ModalSection();
+  explicit ModalSection(const Application& app);
   ~ModalSection();
   ModalSection(const ModalSection&) = delete;
   ModalSection& operator=(const ModalSection&) = delete;

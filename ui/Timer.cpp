@@ -1,8 +1,8 @@
 #include "ui/Timer.h"
 
 #include "core/Messages.h"
-#include "ui/BaseWindow.h"
 #include "ui/Shell.h"
+#include "ui/WindowText.h"
 #include "ui/WindowClass.h"
 
 namespace sw {
@@ -12,7 +12,7 @@ constexpr wchar_t kTimerWindowClass[] = L"StretchwellTimerWindow";
 
 }  // namespace
 
-Timer::Timer() {
+Timer::Timer(Application& app) : app_(app) {
   WNDCLASSEXW windowClass{};
   windowClass.lpfnWndProc = &Timer::WindowProc;
   windowClass.lpszClassName = kTimerWindowClass;
@@ -55,7 +55,7 @@ LRESULT CALLBACK Timer::WindowProc(HWND window, UINT message, WPARAM wParam, LPA
     if (self && self->onTimer_) {
       // A copy, so a handler that replaces itself does not pull the rug away.
       std::function<void()> handler = self->onTimer_;
-      Guarded(handler);
+      Guarded(self->app_, handler);
     }
     return 0;
   }

@@ -9,10 +9,13 @@
 
 namespace sw {
 
+class Application;
+
 class Timer {
  public:
-  // Interval 1000 ms, no tick handler: not armed yet.
-  Timer();
+  // Interval 1000 ms, no tick handler: not armed yet. A failing tick handler
+  // goes to `app`'s error report.
+  explicit Timer(Application& app);
   // The system timer is killed, then its window destroyed.
   ~Timer();
   Timer(const Timer&) = delete;
@@ -32,6 +35,7 @@ class Timer {
   void Arm();
   static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
+  Application& app_;
   HWND window_ = nullptr;
   int32_t interval_ = 1000;
   std::function<void()> onTimer_;

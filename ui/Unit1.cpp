@@ -7,6 +7,7 @@
 #include "platform/WideText.h"
 #include "ui/Shell.h"
 #include "ui/Unit2.h"
+#include "ui/WindowText.h"
 
 namespace sw {
 
@@ -17,7 +18,7 @@ namespace {
 const wchar_t* const kFormatItems[] = {L"bmp", L"jpg", nullptr};
 
 // The window's controls, in the designer's stacking order (bottom first).
-const ControlSpec kLayout[] = {
+const ControlDesign kLayout[] = {
     // name, id, kind, left, top, width, height, caption or content, tab order, added style, edge, items, selected item
     {L"Bevel2", 0, ControlKind::Bevel, 0, 0, 289, 185, nullptr, -1, 0, Edge::EtchedFrame, nullptr, 0},
     {L"Label1", TForm1::kLabel1, ControlKind::Label, 8, 8, 91, 13, L"Выбери картинку:", -1, 0, Edge::None, nullptr, 0},
@@ -38,79 +39,42 @@ const ControlSpec kLayout[] = {
     {L"ProgressBar1", TForm1::kProgressBar1, ControlKind::ProgressBar, 8, 168, 193, 9, nullptr, 7, 0, Edge::None, nullptr, 0},
 };
 
-// MainMenu1: level 0 opens a menu of the bar, level 1 is an item in it.
-struct MenuSpec {
-  const wchar_t* name;
-  int id;
-  int level;
-  const wchar_t* caption;
-  const wchar_t* shortcutText;
-  BYTE shortcutModifiers;
-  WORD shortcutKey;
-  bool grayedAtStart;
-};
-
-const MenuSpec kMenu[] = {
-    {L"N1", 0, 0, L"&Файл", nullptr, 0, 0, false},
-    {L"N2", TForm1::kN2, 1, L"Открыть", L"Ctrl+O", FCONTROL, 'O', false},
-    {L"N8", TForm1::kN8, 1, L"&Выполнить", nullptr, 0, 0, true},
-    {L"N3", TForm1::kN3, 1, L"В&ыход", nullptr, 0, 0, false},
-    {L"N5", 0, 0, L"&Справка", nullptr, 0, 0, false},
-    {L"N7", TForm1::kN7, 1, L"О программе", nullptr, 0, 0, false},
-};
+// MainMenu1 and its shortcut, from the resource script.
+constexpr wchar_t kMenuResource[] = L"MAINMENU";
+constexpr wchar_t kAcceleratorResource[] = L"MAINACCELERATORS";
 
 constexpr wchar_t kOpenFilter[] = L"Изображения|*.bmp;*.jpg;*.jpeg|BMP-шники|*.bmp|JPG-шники|*.jpg;*.jpeg";
 constexpr wchar_t kSaveFilter[] = L"Картинки|*.bmp;*.jpg;*.jpeg";
 
-HMENU BuildMenu() {
-  HMENU bar = CreateMenu();
-  if (!bar) throw msg::Resource(SystemErrorText(GetLastError()));
-  HMENU popup = nullptr;
-  for (const MenuSpec& item : kMenu) {
-    if (item.level == 0) {
-      popup = CreatePopupMenu();
-      if (!popup) {
-        DestroyMenu(bar);
-        throw msg::Resource(SystemErrorText(GetLastError()));
-      }
-      AppendMenuW(bar, MF_POPUP | MF_STRING, reinterpret_cast<UINT_PTR>(popup), item.caption);
-      continue;
-    }
-    std::wstring caption = item.caption;
-    if (item.shortcutText) caption += std::wstring(L"\t") + item.shortcutText;
-    AppendMenuW(popup, MF_STRING | (item.grayedAtStart ? MF_GRAYED : 0), static_cast<UINT_PTR>(item.id),
-                caption.c_str());
-  }
-  return bar;
+HMENU LoadMainMenu() {
+  HMENU menu = LoadMenuW(GetModuleHandleW(nullptr), kMenuResource);
+  if (!menu) throw msg::Resource(SystemErrorText(GetLastError()));
+  return menu;
 }
 
-HACCEL BuildAccelerators() {
-  ACCEL keys[sizeof(kMenu) / sizeof(kMenu[0])];
-  int count = 0;
-  for (const MenuSpec& item : kMenu)
-    if (item.shortcutKey)
-      keys[count++] = ACCEL{static_cast<BYTE>(FVIRTKEY | item.shortcutModifiers), item.shortcutKey,
-                            static_cast<WORD>(item.id)};
-  HACCEL table = CreateAcceleratorTableW(keys, count);
+HACCEL LoadShortcuts() {
+  // A table loaded from resources is the system's to free at the end.
+  HACCEL table = LoadAcceleratorsW(GetModuleHandleW(nullptr), kAcceleratorResource);
   if (!table) throw msg::Resource(SystemErrorText(GetLastError()));
   return table;
 }
 
 }  // namespace
 
-TForm1::TForm1() : OpenDialog1(FileDialog::Kind::Open, kOpenFilter), SaveDialog1(FileDialog::Kind::Save, kSaveFilter) {}
+TForm1::TForm1(Application& app)
+    : BaseWindow(app),
+      OpenDialog1(app, FileDialog::Kind::Open, kOpenFilter),
+      SaveDialog1(app, FileDialog::Kind::Save, kSaveFilter) {}
 
 TForm1::~TForm1() {
   Destroy();
-  if (accelerators_) DestroyAcceleratorTable(accelerators_);
   if (Form1 == this) Form1 = nullptr;
 }
 
 WindowDesign TForm1::Design() {
   WindowDesign design;
   design.className = L"TForm1";
-  design.caption = L"Stretchwell";
-  if (Application* app = Application::Current(); app && !app->Title().empty()) design.caption = app->Title().c_str();
+  design.caption = App().Title().empty() ? L"Stretchwell" : App().Title().c_str();
   // Single border, system menu and minimise box; it carries the program's
   // taskbar entry itself.
   design.style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
@@ -119,15 +83,15 @@ WindowDesign TForm1::Design() {
   design.top = 230;
   design.clientWidth = 289;
   design.clientHeight = 185;
-  design.menu = BuildMenu();
   return design;
 }
 
+HMENU TForm1::MenuBar() { return LoadMainMenu(); }
+
 void TForm1::Construct() {
-  font_ = MakeWindowFont();
-  BuildLayout(kLayout, sizeof(kLayout) / sizeof(kLayout[0]), static_cast<HFONT>(font_.Get()));
-  accelerators_ = BuildAccelerators();
-  Timer1 = std::make_unique<Timer>();
+  BuildLayout(kLayout, sizeof(kLayout) / sizeof(kLayout[0]));
+  accelerators_ = LoadShortcuts();
+  Timer1 = std::make_unique<Timer>(App());
   Timer1->SetInterval(1);
   Timer1->SetOnTimer([this] { Timer1Timer(); });
 }
@@ -178,7 +142,7 @@ void TForm1::SetText(int id, const std::wstring& text) { SetWindowTextW(Control(
 
 void TForm1::FormCreate() {
   state_.WorkBitmap = std::make_unique<Picture>();
-  state_.WorkJpeg = std::make_unique<WorkJpeg>(Application::Current()->EightBitOutput());
+  state_.WorkJpeg = std::make_unique<WorkJpeg>(App().EightBitOutput());
 }
 
 void TForm1::FormClose() {
@@ -213,7 +177,7 @@ void TForm1::Button3Click() {
 
 void TForm1::N8Click() { Button3Click(); }
 
-void TForm1::N3Click() { Application::Current()->CloseWindow(*this); }
+void TForm1::N3Click() { App().CloseWindow(*this); }
 
 void TForm1::N7Click() {
   if (!Form2 || !Form2->Handle()) return;
@@ -223,11 +187,11 @@ void TForm1::N7Click() {
   const int left = main.left + (main.right - main.left) / 2 - (about.right - about.left) / 2;
   const int top = main.top + (main.bottom - main.top) / 2 - (about.bottom - about.top) / 2;
   SetWindowPos(Form2->Handle(), nullptr, left, top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-  Application::Current()->ShowWindow(*Form2);
-  Application::Current()->SetEnabled(*this, false);
+  App().ShowWindow(*Form2);
+  App().SetEnabled(*this, false);
 }
 
-void TForm1::HoldInputs(bool held) { Application::Current()->SetEnabled(*this, !held); }
+void TForm1::HoldInputs(bool held) { App().SetEnabled(*this, !held); }
 
 std::string TForm1::NewWidthText() { return WideToUtf8(Text(kEdit3)); }
 
@@ -266,8 +230,8 @@ void TForm1::SetProgress(int percent) {
   SendMessageW(Control(kProgressBar1), PBM_SETPOS, static_cast<WPARAM>(percent), 0);
 }
 
-void TForm1::ProcessPendingMessages() { Application::Current()->ProcessPendingMessages(); }
+void TForm1::ProcessPendingMessages() { App().ProcessPendingMessages(); }
 
-bool TForm1::IsQuitting() { return Application::Current()->IsQuitting(); }
+bool TForm1::IsQuitting() { return App().IsQuitting(); }
 
 }  // namespace sw

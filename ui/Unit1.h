@@ -11,6 +11,7 @@
 #include "platform/Handle.h"
 #include "ui/BaseWindow.h"
 #include "ui/FileDialog.h"
+#include "ui/ResourceIds.h"
 #include "ui/Timer.h"
 
 namespace sw {
@@ -34,9 +35,9 @@ class TForm1 : public BaseWindow, public RunInputs, public RunHost {
     kProgressBar1,
     kLabel1,
   };
-  enum MenuId : int { kN2 = 201, kN8, kN3, kN7 };
+  enum MenuId : int { kN2 = IDM_N2, kN8 = IDM_N8, kN3 = IDM_N3, kN7 = IDM_N7 };
 
-  TForm1();
+  explicit TForm1(Application& app);
   ~TForm1() override;
 
   RunState& State() { return state_; }
@@ -76,6 +77,7 @@ class TForm1 : public BaseWindow, public RunInputs, public RunHost {
 
  protected:
   WindowDesign Design() override;
+  HMENU MenuBar() override;
   void Construct() override;
   LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
 
@@ -86,7 +88,6 @@ class TForm1 : public BaseWindow, public RunInputs, public RunHost {
   void SetText(int id, const std::wstring& text);
 
   RunState state_;
-  UniqueGdiObject font_;
   HACCEL accelerators_ = nullptr;
   std::unique_ptr<Timer> Timer1;
   FileDialog OpenDialog1;

@@ -2,6 +2,10 @@
 
 #include <windowsx.h>
 
+#include <utility>
+
+#include "ui/Dpi.h"
+#include "ui/Fonts.h"
 #include "ui/Shell.h"
 
 namespace sw {
@@ -13,7 +17,7 @@ namespace {
 // The window's controls, in the designer's stacking order (bottom first).
 // The memo keeps its three lines as given rather than wrapping them again
 // where the font is wider than designed.
-const ControlSpec kLayout[] = {
+const ControlDesign kLayout[] = {
     {L"Bevel1", 0, ControlKind::Bevel, 8, 8, 153, 97, nullptr, -1, 0, Edge::LoweredBox, nullptr, 0},
     {L"Label1", TForm2::kLabel1, ControlKind::Label, 56, 40, 54, 13, L"версия 1.0", -1, 0, Edge::None, nullptr, 0},
     {L"Memo1", TForm2::kMemo1, ControlKind::Memo, 16, 56, 137, 41,
@@ -22,18 +26,26 @@ const ControlSpec kLayout[] = {
 };
 
 constexpr wchar_t kTitle[] = L"Stretchwell";
-constexpr LONG kCaptionBitsCleared = static_cast<LONG>(0xFF3FFFFFu);
+// Arial 18 point bold, 24 pixels high at the design's 96 DPI.
+constexpr int kTitleHeight = -24;
+// The caption is the border and dialog-frame bits together.
+constexpr LONG kCaptionBitsCleared = ~static_cast<LONG>(WS_CAPTION);
+constexpr int kClientHeight = 147;
 
+// The face's place, and each layer's offset from it: white at (11, 9), grey
+// at (13, 11), silver at (12, 10). The offsets are scaled as design values
+// of their own, so the light and the dark edge stay equally wide.
+constexpr POINT kTitleFace = {12, 10};
 struct TitleLayer {
   COLORREF color;
-  int x;
-  int y;
+  int dx;
+  int dy;
 };
 // Light edge above-left, dark edge below-right, the face on top.
 constexpr TitleLayer kTitleLayers[] = {
-    {RGB(0xFF, 0xFF, 0xFF), 11, 9},
-    {RGB(0x80, 0x80, 0x80), 13, 11},
-    {RGB(0xC0, 0xC0, 0xC0), 12, 10},
+    {RGB(0xFF, 0xFF, 0xFF), -1, -1},
+    {RGB(0x80, 0x80, 0x80), 1, 1},
+    {RGB(0xC0, 0xC0, 0xC0), 0, 0},
 };
 
 }  // namespace
@@ -54,14 +66,17 @@ WindowDesign TForm2::Design() {
   design.left = 422;
   design.top = 231;
   design.clientWidth = 169;
-  design.clientHeight = 147;
-  if (Application* app = Application::Current(); app && app->MainWindow()) design.owner = app->MainWindow()->Handle();
+  design.clientHeight = kClientHeight;
+  if (App().MainWindow()) design.owner = App().MainWindow()->Handle();
   return design;
 }
 
-void TForm2::Construct() {
-  font_ = MakeWindowFont();
-  BuildLayout(kLayout, sizeof(kLayout) / sizeof(kLayout[0]), static_cast<HFONT>(font_.Get()));
+void TForm2::Construct() { BuildLayout(kLayout, sizeof(kLayout) / sizeof(kLayout[0])); }
+
+SIZE TForm2::OuterSize(int dpi) const {
+  SIZE size = BaseWindow::OuterSize(dpi);
+  size.cy = ScaleToDpi(kClientHeight, dpi);
+  return size;
 }
 
 LRESULT TForm2::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -89,17 +104,30 @@ LRESULT TForm2::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
   }
 }
 
+void TForm2::SelectTitleFont() {
+  // Without anti-aliasing, drawing the title again over itself (on every
+  // button release) gives exactly the same pixels.
+  UniqueGdiObject font =
+      MakeFont(L"Arial", ScaleToDpi(kTitleHeight, Dpi()), FW_BOLD, DEFAULT_CHARSET, NONANTIALIASED_QUALITY);
+  if (HDC dc = GetDC(Handle())) {
+    SelectObject(dc, font.Get());
+    ReleaseDC(Handle(), dc);
+  }
+  titleFont_ = std::move(font);
+}
+
+void TForm2::DpiChanged() {
+  SelectTitleFont();
+  InvalidateRect(Handle(), nullptr, TRUE);
+}
+
 void TForm2::FormCreate() {
   HWND window = Handle();
   if (HDC dc = GetDC(window)) {
     SetBkMode(dc, TRANSPARENT);
-    // Without anti-aliasing, drawing the title again over itself (on every
-    // button release) gives exactly the same pixels.
-    titleFont_ = MakeFont(L"Arial", -MulDiv(18, GetDeviceCaps(dc, LOGPIXELSY), 72), FW_BOLD, DEFAULT_CHARSET,
-                          NONANTIALIASED_QUALITY);
-    SelectObject(dc, titleFont_.Get());
     ReleaseDC(window, dc);
   }
+  SelectTitleFont();
   SetWindowLongW(window, GWL_STYLE, GetWindowLongW(window, GWL_STYLE) & kCaptionBitsCleared);
   // The client height as it stands becomes the outer height.
   RECT client, outer;
@@ -127,20 +155,23 @@ void TForm2::FormMouseUp(MouseButton, WPARAM, int, int) {
   }
 }
 
-void TForm2::DrawTitle(HDC dc) {
+void TForm2::DrawTitle(HDC dc) const {
+  const int dpi = Dpi();
+  const int x = ScaleToDpi(kTitleFace.x, dpi);
+  const int y = ScaleToDpi(kTitleFace.y, dpi);
   for (const TitleLayer& layer : kTitleLayers) {
     SetTextColor(dc, layer.color);
-    TextOutW(dc, layer.x, layer.y, kTitle, static_cast<int>(wcslen(kTitle)));
+    TextOutW(dc, x + ScaleToDpi(layer.dx, dpi), y + ScaleToDpi(layer.dy, dpi), kTitle,
+             static_cast<int>(wcslen(kTitle)));
   }
 }
 
-void TForm2::Button1Click() { Application::Current()->CloseWindow(*this); }
+void TForm2::Button1Click() { App().CloseWindow(*this); }
 
 void TForm2::CloseHandler() {
   // The main window is enabled before this one hides, so the activation
   // passes back to it.
-  Application* app = Application::Current();
-  if (app && app->MainWindow()) app->SetEnabled(*app->MainWindow(), true);
+  if (App().MainWindow()) App().SetEnabled(*App().MainWindow(), true);
 }
 
 }  // namespace sw

@@ -14,7 +14,7 @@ class TForm2 : public BaseWindow {
   enum ControlId : int { kButton1 = 301, kMemo1, kLabel1 };
   enum class MouseButton { Left, Right, Middle };
 
-  TForm2() = default;
+  explicit TForm2(Application& app) : BaseWindow(app) {}
   ~TForm2() override;
 
   // Event handlers.
@@ -26,18 +26,23 @@ class TForm2 : public BaseWindow {
   // Whatever closes the window gives the main window back.
   void CloseHandler() override;
 
-  // Draws the embossed title on `dc` with the window's drawing state.
-  static void DrawTitle(HDC dc);
+  // Draws the embossed title on `dc` (which holds the window's drawing
+  // state) at the window's DPI.
+  void DrawTitle(HDC dc) const;
 
  protected:
   WindowDesign Design() override;
   void Construct() override;
   LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+  // As tall as its client area.
+  SIZE OuterSize(int dpi) const override;
+  void DpiChanged() override;
 
  private:
   void OnPaint();
+  // The title's font for the window's DPI, selected into its drawing surface.
+  void SelectTitleFont();
 
-  UniqueGdiObject font_;
   UniqueGdiObject titleFont_;
 };
 

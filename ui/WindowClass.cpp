@@ -1,7 +1,7 @@
 #include "ui/WindowClass.h"
 
 #include "core/Messages.h"
-#include "ui/BaseWindow.h"
+#include "ui/WindowText.h"
 
 namespace sw {
 

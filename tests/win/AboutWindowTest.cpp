@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "WinTestSupport.h"
+#include "ui/WindowText.h"
 #include "ui/Stretchwell.h"
 #include "ui/Unit1.h"
 #include "ui/Unit2.h"
@@ -82,7 +83,7 @@ TEST_F(AboutWindowTest, IsCreatedHiddenWithoutCaptionAsTallAsItsDesignedClientAr
   EXPECT_FALSE(IsWindowVisible(About()));
   EXPECT_EQ(WindowText(About()), L"О программе");
   const LONG style = GetWindowLongW(About(), GWL_STYLE);
-  EXPECT_EQ(style & 0x00C00000, 0) << "caption bits cleared";
+  EXPECT_EQ(style & WS_CAPTION, 0) << "caption bits cleared";
   EXPECT_TRUE(style & WS_SYSMENU);
   RECT outer;
   GetWindowRect(About(), &outer);
@@ -136,6 +137,25 @@ TEST_F(AboutWindowTest, ClosingItAnotherWayHidesItAndGivesTheMainWindowBack) {
     EXPECT_TRUE(IsWindow(About())) << "hidden, not destroyed";
     EXPECT_FALSE(app.IsQuitting());
   }
+}
+
+// In Arial or its metric twin the title fits inside the window's frame (a
+// wider stand-in face runs past it).
+TEST_F(AboutWindowTest, TitleIsDrawnInArialInsideItsFrame) {
+  Open();
+  UpdateWindow(About());
+  HDC dc = GetDC(About());
+  wchar_t face[LF_FACESIZE] = L"";
+  GetTextFaceW(dc, LF_FACESIZE, face);
+  int silverOutside = 0, silverInside = 0;
+  const int frameRight = 8 + 153 - 1;  // Bevel1's right edge
+  for (int y = kBandTop; y < kBandTop + kBandHeight; ++y)
+    for (int x = 100; x < 169; ++x)
+      if (GetPixel(dc, x, y) == kSilver) ++(x < frameRight ? silverInside : silverOutside);
+  ReleaseDC(About(), dc);
+  EXPECT_TRUE(std::wstring(face) == L"Arial" || std::wstring(face) == L"Liberation Sans") << test::Narrow(face);
+  EXPECT_GT(silverInside, 0);
+  EXPECT_EQ(silverOutside, 0);
 }
 
 TEST_F(AboutWindowTest, TitleIsEmbossedAndDrawnAgainOnEveryButtonRelease) {

@@ -8,11 +8,17 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
+#include <iterator>
+#include <dlgs.h>
+
 #include "WinTestSupport.h"
+#include "ui/WindowText.h"
 #include "app/RunTexts.h"
 #include "image/Bmp.h"
 #include "image/Jpeg.h"
 #include "platform/WideText.h"
+#include "ui/Fonts.h"
 #include "ui/Stretchwell.h"
 #include "ui/Unit1.h"
 #include "ui/Unit2.h"
@@ -22,6 +28,8 @@ namespace {
 
 using test::DialogDriver;
 using test::MessageBoxContents;
+
+constexpr BYTE kKeyDown = 0x80;  // the high bit of a key's state
 
 class MainWindowTest : public ::testing::Test {
  protected:
@@ -80,7 +88,7 @@ class MainWindowTest : public ::testing::Test {
     DialogDriver driver;
     driver.Then([&](HWND dialog) {
       saveTitle = WindowText(dialog);
-      saveName = WindowText(GetDlgItem(dialog, 0x47C));
+      saveName = WindowText(GetDlgItem(dialog, cmb13));
       mainEnabledDuringSave = IsWindowEnabled(Form1->Handle()) != FALSE;
       return test::ConfirmFileDialog(target)(dialog);
     });
@@ -182,6 +190,49 @@ TEST_F(MainWindowTest, ControlsCarryTheirCaptionsPlacesAndStartStates) {
   // Button1 lies over the right end of Edit1.
   POINT overlap{250, 30};
   EXPECT_EQ(ChildWindowFromPointEx(Form1->Handle(), overlap, CWP_SKIPINVISIBLE), Item(TForm1::kButton1));
+}
+
+// "MS Sans Serif" with Cyrillic glyphs where the system has it, else a face
+// of about its width: never one of the system's choosing of some other width.
+TEST_F(MainWindowTest, ControlsDrawInAFaceOfTheDesignedWidthWithCyrillicAtTheDesignedHeight) {
+  const std::wstring dialogFaces[] = {L"MS Sans Serif", L"Microsoft Sans Serif", L"Arial", L"Liberation Sans"};
+  // The test environment has the design's own face.
+  EXPECT_EQ(FontFace(reinterpret_cast<HFONT>(SendMessageW(Item(TForm1::kLabel1), WM_GETFONT, 0, 0))),
+            L"MS Sans Serif");
+  for (int id : {TForm1::kLabel1, TForm1::kEdit1, TForm1::kButton3, TForm1::kCheckBox1}) {
+    auto font = reinterpret_cast<HFONT>(SendMessageW(Item(id), WM_GETFONT, 0, 0));
+    ASSERT_NE(font, nullptr) << id;
+    const std::wstring face = FontFace(font);
+    EXPECT_NE(std::find(std::begin(dialogFaces), std::end(dialogFaces), face), std::end(dialogFaces))
+        << test::Narrow(face);
+    LOGFONTW description{};
+    GetObjectW(font, sizeof(description), &description);
+    EXPECT_EQ(description.lfHeight, -11) << id;
+    HDC dc = GetDC(Item(id));
+    HGDIOBJ previous = SelectObject(dc, font);
+    EXPECT_EQ(GetTextCharset(dc), RUSSIAN_CHARSET) << id;
+    SelectObject(dc, previous);
+    ReleaseDC(Item(id), dc);
+  }
+}
+
+// A label sized to its text shows all of it on its one line: each caption
+// ends in a colon, whose ink lies in the label's last few columns.
+TEST_F(MainWindowTest, LabelsShowTheirWholeCaption) {
+  UpdateWindow(Form1->Handle());
+  for (int id : {TForm1::kLabel1, TForm1::kLabel4, TForm1::kLabel3, TForm1::kLabel6, TForm1::kLabel5}) {
+    HWND label = Item(id);
+    RECT client;
+    GetClientRect(label, &client);
+    HDC dc = GetDC(label);
+    const COLORREF background = GetPixel(dc, client.right - 1, 0);
+    int ink = 0;
+    for (int x = client.right - 4; x < client.right; ++x)
+      for (int y = 0; y < client.bottom; ++y)
+        if (GetPixel(dc, x, y) != background) ++ink;
+    ReleaseDC(label, dc);
+    EXPECT_GT(ink, 0) << test::Narrow(TextOf(id));
+  }
 }
 
 TEST_F(MainWindowTest, ProgressBarRunsFromZeroToHundredAndTakesPositionsUnchanged) {
@@ -299,7 +350,7 @@ TEST_F(MainWindowTest, OpenDialogStartsFromTheLastConfirmedPathAndACancelReadsIt
   std::wstring nameShown;
   DialogDriver driver;
   driver.Then([&](HWND dialog) {
-    nameShown = WindowText(GetDlgItem(dialog, 0x47C));
+    nameShown = WindowText(GetDlgItem(dialog, cmb13));
     return test::CancelDialog()(dialog);
   });
   SendMessageW(Form1->Handle(), WM_COMMAND, TForm1::kN2, 0);  // "Открыть"
@@ -488,7 +539,7 @@ TEST_F(MainWindowTest, CtrlOOpensTheBrowseDialog) {
   BYTE keys[256];
   GetKeyboardState(keys);
   const BYTE saved = keys[VK_CONTROL];
-  keys[VK_CONTROL] = 0x80;
+  keys[VK_CONTROL] = kKeyDown;
   SetKeyboardState(keys);
   DialogDriver driver;
   driver.Then(test::CancelDialog());
@@ -506,6 +557,16 @@ TEST_F(MainWindowTest, CloseArrivingWhileTheWindowIsDisabledStillEndsTheProgram)
   PostMessageW(Form1->Handle(), WM_CLOSE, 0, 0);
   EXPECT_TRUE(test::PumpUntil(app, [&] { return app.IsQuitting(); }));
   EXPECT_EQ(Form1->State().WorkBitmap, nullptr);
+}
+
+// The taskbar entry's Close is the system's close command to the main window.
+TEST_F(MainWindowTest, SystemCloseCommandWhileTheWindowIsDisabledEndsTheProgram) {
+  SendMessageW(Form1->Handle(), WM_COMMAND, TForm1::kN7, 0);  // "О программе"
+  ASSERT_FALSE(IsWindowEnabled(Form1->Handle()));
+  PostMessageW(Form1->Handle(), WM_SYSCOMMAND, SC_CLOSE, 0);
+  EXPECT_TRUE(test::PumpUntil(app, [&] { return app.IsQuitting(); }));
+  EXPECT_EQ(Form1->State().WorkBitmap, nullptr);
+  EXPECT_EQ(Form1->State().WorkJpeg, nullptr);
 }
 
 TEST_F(MainWindowTest, ExitFromTheMenuReleasesThePicturesOnceAndQuits) {

@@ -12,6 +12,7 @@
 #include "ui/BaseWindow.h"
 #include "ui/Shell.h"
 #include "ui/Timer.h"
+#include "ui/WindowText.h"
 
 namespace sw {
 namespace {
@@ -33,6 +34,7 @@ class TestWindow : public BaseWindow {
   int closes = 0;
   bool visible = true;
 
+  explicit TestWindow(Application& app) : BaseWindow(app) {}
   ~TestWindow() override { Destroy(); }
   void CloseHandler() override { ++closes; }
 
@@ -130,7 +132,7 @@ TEST_F(ShellTest, EmptyErrorTextGivesAnEmptyBox) {
 }
 
 TEST_F(ShellTest, HandlerFailuresAreReportedByKindAndTheWindowGoesOn) {
-  TestWindow window;
+  TestWindow window(app);
   window.Create();
   struct Case {
     std::function<void()> fail;
@@ -155,7 +157,7 @@ TEST_F(ShellTest, HandlerFailuresAreReportedByKindAndTheWindowGoesOn) {
 }
 
 TEST_F(ShellTest, ErrorBoxDisablesExactlyTheVisibleEnabledWindowsAndRestoresThem) {
-  TestWindow first, second, disabled, hidden;
+  TestWindow first(app), second(app), disabled(app), hidden(app);
   hidden.visible = false;
   for (TestWindow* window : {&first, &second, &disabled, &hidden}) window->Create();
   EnableWindow(disabled.Handle(), FALSE);
@@ -185,7 +187,7 @@ TEST_F(ShellTest, ErrorBoxDisablesExactlyTheVisibleEnabledWindowsAndRestoresThem
 }
 
 TEST_F(ShellTest, ErrorBoxReleasesTheMouseCapture) {
-  TestWindow window;
+  TestWindow window(app);
   window.Create();
   SetCapture(window.Handle());
   ASSERT_EQ(GetCapture(), window.Handle());
@@ -202,7 +204,7 @@ TEST_F(ShellTest, ErrorBoxReleasesTheMouseCapture) {
 }
 
 TEST_F(ShellTest, TimerTicksWhileAnErrorBoxIsOpen) {
-  Timer timer;
+  Timer timer(app);
   int ticks = 0;
   timer.SetInterval(10);
   timer.SetOnTimer([&] { ++ticks; });
@@ -220,7 +222,7 @@ TEST_F(ShellTest, TimerTicksWhileAnErrorBoxIsOpen) {
 }
 
 TEST_F(ShellTest, TimerIsArmedOnlyWithAHandlerAndAnInterval) {
-  Timer timer;
+  Timer timer(app);
   int ticks = 0;
   EXPECT_EQ(timer.Interval(), 1000);
   timer.SetInterval(10);
@@ -240,7 +242,7 @@ TEST_F(ShellTest, TimerIsArmedOnlyWithAHandlerAndAnInterval) {
 }
 
 TEST_F(ShellTest, FailingTickIsReportedAndTheTimerGoesOn) {
-  Timer timer;
+  Timer timer(app);
   int ticks = 0;
   timer.SetInterval(10);
   MessageBoxContents box;
@@ -254,7 +256,7 @@ TEST_F(ShellTest, FailingTickIsReportedAndTheTimerGoesOn) {
 }
 
 TEST_F(ShellTest, QuitSeenDuringADrainingDoesNotStopIt) {
-  TestWindow window;
+  TestWindow window(app);
   window.Create();
   app.ProcessPendingMessages();
   bool quittingAtPaint = false;
@@ -276,7 +278,7 @@ TEST_F(ShellTest, QuitSeenDuringADrainingDoesNotStopIt) {
 }
 
 TEST_F(ShellTest, EndSessionSetsTheQuittingFlagAndQueryEndSessionAgrees) {
-  TestWindow window;
+  TestWindow window(app);
   window.Create();
   EXPECT_EQ(SendMessageW(window.Handle(), WM_QUERYENDSESSION, 0, 0), TRUE);
   SendMessageW(window.Handle(), WM_ENDSESSION, FALSE, 0);
@@ -323,7 +325,7 @@ TEST_F(ShellTest, ShutDownDestroysTheWindowsLastCreatedFirst) {
 
 TEST_F(ShellTest, FailureWhileBuildingAWindowPassesOnAndEmptiesTheReference) {
   struct FailingWindow : TestWindow {
-    FailingWindow() {
+    explicit FailingWindow(Application& app) : TestWindow(app) {
       onConstruct = [] { throw msg::NotEnoughTimers(); };
     }
   };
@@ -341,7 +343,7 @@ TEST_F(ShellTest, FailureWhileBuildingAWindowPassesOnAndEmptiesTheReference) {
 
 TEST_F(ShellTest, FailureInTheCreationHandlerIsReportedAndTheWindowIsBuilt) {
   struct FailingHandlerWindow : TestWindow {
-    FailingHandlerWindow() {
+    explicit FailingHandlerWindow(Application& app) : TestWindow(app) {
       onCreate = [] { throw msg::ReadError(); };
     }
   };
@@ -371,7 +373,7 @@ TEST(FloatingPoint, InitializeSetsExtendedPrecisionNearestWithExceptionsMasked) 
   const uint16_t saved = X87ControlWord();
   // Start from the other settings, as a process on real Windows would.
   const uint32_t savedMxcsr = Mxcsr();
-  SetX87ControlWord(0x0C3F);  // 24-bit precision, rounding toward zero, all masked
+  SetX87ControlWord(kX87Precision24 | kX87RoundTowardZero | kX87ExceptionMasks);
   SetMxcsr(kMxcsrExceptionMasks | kMxcsrRoundTowardZero | kMxcsrFlushToZero);
   Application app;
   app.Initialize();
@@ -381,9 +383,9 @@ TEST(FloatingPoint, InitializeSetsExtendedPrecisionNearestWithExceptionsMasked) 
   SetMxcsr(savedMxcsr);
   EXPECT_EQ(mxcsr & (kMxcsrRoundingMask | kMxcsrFlushToZero | kMxcsrDenormalsAreZero), kMxcsrRoundNearest);
   EXPECT_EQ(mxcsr & kMxcsrExceptionMasks, kMxcsrExceptionMasks);
-  EXPECT_EQ(word & 0x0300, 0x0300) << "64-bit precision";
-  EXPECT_EQ(word & 0x0C00, 0x0000) << "round to nearest";
-  EXPECT_EQ(word & 0x003F, 0x003F) << "every exception masked";
+  EXPECT_EQ(word & kX87PrecisionMask, kX87Precision64) << "64-bit precision";
+  EXPECT_EQ(word & kX87RoundingMask, kX87RoundNearest) << "round to nearest";
+  EXPECT_EQ(word & kX87ExceptionMasks, kX87ExceptionMasks) << "every exception masked";
 }
 
 }  // namespace

@@ -1,15 +1,16 @@
 #include "WinTestSupport.h"
 
+#include <dlgs.h>
 
 #include "platform/WideText.h"
-#include "ui/BaseWindow.h"
+#include "ui/WindowText.h"
 
 namespace sw::test {
 namespace {
 
 // A dialog that never closes must not hang the tests for ever.
 constexpr DWORD kDriverGiveUpMs = 20000;
-constexpr int kFileNameBox = 0x47C;
+constexpr int kFileNameBox = cmb13;  // the explorer-style dialog's file-name combo box
 
 DialogDriver* activeDriver = nullptr;
 
@@ -69,7 +70,7 @@ HWND FindSystemDialog() {
 MessageBoxContents ReadMessageBox(HWND box) {
   MessageBoxContents contents;
   contents.caption = WindowText(box);
-  HICON stop = LoadIconW(nullptr, MAKEINTRESOURCEW(32513))  /* IDI_HAND */;
+  HICON stop = LoadIconW(nullptr, IDI_HAND);
   for (HWND child : ChildWindows(box)) {
     const std::wstring kind = ClassName(child);
     const LONG style = GetWindowLongW(child, GWL_STYLE);
@@ -148,6 +149,15 @@ bool PumpUntil(sw::Application& app, const std::function<bool()>& done, DWORD ti
     app.ProcessPendingMessages();
     if (done()) break;
     MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
+  }
+  return true;
+}
+
+bool WaitUntil(const std::function<bool()>& done, DWORD timeoutMs) {
+  const DWORD start = GetTickCount();
+  while (!done()) {
+    if (GetTickCount() - start > timeoutMs) return done();
+    Sleep(5);
   }
   return true;
 }
@@ -231,17 +241,17 @@ bool FileExists(const std::wstring& path) { return GetFileAttributesW(path.c_str
 
 std::string Narrow(const std::wstring& text) { return WideToUtf8(text); }
 
-namespace {
-
-// The test program lives in tests/ of the build folder, the program in ui/.
-std::wstring ProgramPath() {
+std::wstring BuildFile(const std::wstring& relativePath) {
+  // The test program lives in tests/ of the build folder.
   wchar_t path[MAX_PATH] = L"";
   GetModuleFileNameW(nullptr, path, MAX_PATH);
   std::wstring folder = path;
   folder.erase(folder.find_last_of(L"\\/"));
   folder.erase(folder.find_last_of(L"\\/") + 1);
-  return folder + L"ui\\Stretchwell.exe";
+  return folder + relativePath;
 }
+
+namespace {
 
 struct WindowSearch {
   DWORD process;
@@ -263,7 +273,7 @@ BOOL CALLBACK MatchWindow(HWND window, LPARAM parameter) {
 }  // namespace
 
 ProgramProcess::ProgramProcess() {
-  std::wstring commandLine = L"\"" + ProgramPath() + L"\"";
+  std::wstring commandLine = L"\"" + BuildFile(L"ui\\Stretchwell.exe") + L"\"";
   STARTUPINFOW startup{};
   startup.cb = sizeof(startup);
   PROCESS_INFORMATION info{};
@@ -280,19 +290,25 @@ ProgramProcess::~ProgramProcess() {
   CloseHandle(process_);
 }
 
-HWND ProgramProcess::WaitForWindow(const wchar_t* className, DWORD timeoutMs) {
-  const DWORD start = GetTickCount();
-  do {
-    WindowSearch search{id_, className, nullptr};
-    EnumWindows(&MatchWindow, reinterpret_cast<LPARAM>(&search));
-    if (search.found) return search.found;
-    Sleep(20);
-  } while (GetTickCount() - start < timeoutMs);
-  return nullptr;
+HWND ProgramProcess::FindWindowOfClass(const wchar_t* className) const {
+  WindowSearch search{id_, className, nullptr};
+  EnumWindows(&MatchWindow, reinterpret_cast<LPARAM>(&search));
+  return search.found;
 }
 
-DWORD ProgramProcess::WaitForExit(DWORD timeoutMs) {
-  if (WaitForSingleObject(process_, timeoutMs) != WAIT_OBJECT_0) return STILL_ACTIVE;
+HWND ProgramProcess::WaitForWindow(const wchar_t* className, DWORD timeoutMs) {
+  HWND found = nullptr;
+  WaitUntil([&] { return (found = FindWindowOfClass(className)) != nullptr; }, timeoutMs);
+  return found;
+}
+
+DWORD ProgramProcess::WaitForExit(DWORD timeoutMs, const std::function<void()>& watch) {
+  const DWORD start = GetTickCount();
+  for (;;) {
+    if (watch) watch();
+    if (WaitForSingleObject(process_, watch ? 5 : timeoutMs) == WAIT_OBJECT_0) break;
+    if (!watch || GetTickCount() - start > timeoutMs) return STILL_ACTIVE;
+  }
   DWORD code = STILL_ACTIVE;
   GetExitCodeProcess(process_, &code);
   return code;

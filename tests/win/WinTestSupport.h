@@ -65,6 +65,8 @@ DialogDriver::Action CancelDialog();
 // Handles messages until `done` holds or `timeoutMs` has passed; the result
 // of `done` at the end.
 bool PumpUntil(sw::Application& app, const std::function<bool()>& done, DWORD timeoutMs = 5000);
+// Polls `done` (no message handling) until it holds or `timeoutMs` has passed.
+bool WaitUntil(const std::function<bool()>& done, DWORD timeoutMs = 20000);
 
 // A folder of its own for one test, removed with its files afterwards.
 class TempFolder {
@@ -86,6 +88,9 @@ bool FileExists(const std::wstring& path);
 
 std::string Narrow(const std::wstring& text);
 
+// A file of this build by its path below the build folder ("ui\\Stretchwell.exe").
+std::wstring BuildFile(const std::wstring& relativePath);
+
 // Stretchwell.exe of this build, started as a process of its own.
 class ProgramProcess {
  public:
@@ -97,8 +102,11 @@ class ProgramProcess {
   bool Started() const { return process_ != nullptr; }
   // Its visible top-level window of `className`, waited for up to `timeoutMs`.
   HWND WaitForWindow(const wchar_t* className, DWORD timeoutMs = 20000);
-  // Its exit code, or STILL_ACTIVE after `timeoutMs`.
-  DWORD WaitForExit(DWORD timeoutMs = 20000);
+  // Its visible top-level window of `className` now, or null.
+  HWND FindWindowOfClass(const wchar_t* className) const;
+  // Its exit code, or STILL_ACTIVE after `timeoutMs`. `watch`, when given,
+  // is called every few milliseconds while waiting.
+  DWORD WaitForExit(DWORD timeoutMs = 20000, const std::function<void()>& watch = nullptr);
 
  private:
   HANDLE process_ = nullptr;

@@ -7,20 +7,28 @@
 
 #include <windows.h>
 
+#include <dlgs.h>
+
 #include <cstdio>
 #include <string>
 #include <vector>
 
+#include "ui/Unit1.h"
+#include "ui/Unit2.h"
+
 namespace {
 
-constexpr int kButton1 = 102;
-constexpr int kLabel7 = 104;
-constexpr int kEdit3 = 108;
-constexpr int kEdit4 = 110;
-constexpr int kButton3 = 115;
-constexpr int kMenuAbout = 204;
-constexpr int kAboutButton = 301;
-constexpr int kFileNameBox = 0x47C;
+using sw::TForm1;
+using sw::TForm2;
+
+constexpr int kButton1 = TForm1::kButton1;
+constexpr int kLabel7 = TForm1::kLabel7;
+constexpr int kEdit3 = TForm1::kEdit3;
+constexpr int kEdit4 = TForm1::kEdit4;
+constexpr int kButton3 = TForm1::kButton3;
+constexpr int kMenuAbout = TForm1::kN7;
+constexpr int kAboutButton = TForm2::kButton1;
+constexpr int kFileNameBox = cmb13;  // the explorer-style dialog's file-name combo box
 constexpr DWORD kPatienceMs = 30000;
 
 std::wstring folder;
