@@ -166,6 +166,19 @@ TEST(ResamplerKernelMargins, FinalValuesPastTheExponentLimit) {
     EXPECT_GE(std::fabs(ExactValue(c)), 0x1p51L);
     ExpectFinalValuesAtEveryPosition(c);
   }
+  // A zero T or dY leaves one term, exact but as large as the other allows:
+  // past 2^51 (where the low bits of v + 1.5 x 2^52 stop being v's) and up
+  // to 2^100 (where they are those of 1.5 x 2^52 in v's grid).
+  for (float sign : {1.0f, -1.0f}) {
+    for (float zero : {0.0f, -0.0f}) {
+      ExpectFinalValuesAtEveryPosition({zero, sign * 8388609.0f, y, 0});
+      ExpectFinalValuesAtEveryPosition({zero, sign * 0x1p100f, 1, 0});
+      ExpectFinalValuesAtEveryPosition({zero, sign * 0x1p77f, 12345, 12340});
+      ExpectFinalValuesAtEveryPosition({sign * 0x1p100f, zero, 1, 0});
+      ExpectFinalValuesAtEveryPosition({sign * 0x1.000002p96f, zero, y, 3});
+      ExpectFinalValuesAtEveryPosition({sign * 0x1p51f, zero, 7, 7});
+    }
+  }
 }
 
 TEST(ResamplerKernelMargins, FinalValuesWhoseDoubleStepsRoundOrOverflow) {
