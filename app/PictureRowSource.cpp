@@ -1,0 +1,102 @@
+#include "app/PictureRowSource.h"
+
+#include <vector>
+
+#include "app/PictureType.h"
+#include "image/BmpRows.h"
+#include "image/JpegCodec.h"
+#include "platform/FileAccess.h"
+
+namespace sw {
+namespace {
+
+class BmpRowSource : public PictureRowSource {
+ public:
+  explicit BmpRowSource(std::unique_ptr<InputFile> file) : file_(std::move(file)), reader_(*file_) {}
+  int32_t Width() const override { return reader_.Width(); }
+  int32_t Height() const override { return reader_.Height(); }
+  const StoredRowForm& Form() const override { return reader_.Form(); }
+  bool WriteProgressive() const override { return false; }  // no JPEG was loaded
+
+ protected:
+  // Rows are read where they lie: one passed over costs nothing.
+  void ReadRow(int32_t row, uint8_t* target) override {
+    if (target != nullptr) reader_.ReadRow(row, target);
+  }
+
+ private:
+  std::unique_ptr<InputFile> file_;
+  BmpRowReader reader_;
+};
+
+class JpegRowSource : public PictureRowSource {
+ public:
+  JpegRowSource(std::unique_ptr<InputFile> file, bool eightBitOutput)
+      : file_(std::move(file)), decoder_(*file_, file_->Size(), eightBitOutput) {
+    decoder_.Start();
+    const int32_t width = decoder_.Width();
+    const uint32_t noMasks[3] = {0, 0, 0};
+    if (decoder_.Paletted()) {
+      form_ = std::make_unique<StoredRowForm>(8, kBiRgb, noMasks, decoder_.Palette(), static_cast<size_t>(width));
+    } else {
+      form_ = std::make_unique<StoredRowForm>(24, kBiRgb, noMasks, std::vector<PaletteEntry>(),
+                                              static_cast<size_t>(width) * 3);
+    }
+  }
+  int32_t Width() const override { return decoder_.Width(); }
+  int32_t Height() const override { return decoder_.Height(); }
+  const StoredRowForm& Form() const override { return *form_; }
+  // A load of a file that isn't empty sets it; an empty one never gets here.
+  bool WriteProgressive() const override { return decoder_.Header().multipleScans; }
+
+ protected:
+  // The library decodes every row in order, also those passed over.
+  void ReadRow(int32_t, uint8_t* target) override {
+    if (target == nullptr) {
+      scratch_.resize(form_->bytes);
+      target = scratch_.data();
+    }
+    decoder_.ReadRow(target);
+  }
+  void Finish() override { decoder_.Finish(); }
+
+ private:
+  std::unique_ptr<InputFile> file_;
+  jpeg::RowDecoder decoder_;
+  std::unique_ptr<StoredRowForm> form_;
+  std::vector<uint8_t> scratch_;
+};
+
+}  // namespace
+
+void PictureRowSource::NextRow(uint8_t* target) {
+  if (failure_) std::rethrow_exception(failure_);
+  try {
+    ReadRow(next_, target);
+  } catch (...) {
+    failure_ = std::current_exception();
+    throw;
+  }
+  ++next_;
+}
+
+void PictureRowSource::Drain() {
+  if (failure_) std::rethrow_exception(failure_);
+  while (next_ < Height()) NextRow(nullptr);
+  if (finished_) return;
+  try {
+    Finish();
+  } catch (...) {
+    failure_ = std::current_exception();
+    throw;
+  }
+  finished_ = true;
+}
+
+std::unique_ptr<PictureRowSource> OpenPictureRows(const std::string& path, bool eightBitOutput) {
+  std::unique_ptr<InputFile> file = OpenInputFile(path);
+  if (IsBmpPath(path)) return std::make_unique<BmpRowSource>(std::move(file));
+  return std::make_unique<JpegRowSource>(std::move(file), eightBitOutput);
+}
+
+}  // namespace sw
