@@ -22,14 +22,18 @@ namespace {
 // temporary file goes, caught before it leaves the job.
 struct Stopped {};
 
+// The encoder's pieces go to the file in writes of this size.
+constexpr size_t kEncodedWriteBytes = 256 * 1024;
+
 // The resampled picture's file in the chosen format, taking its rows in order.
 class ResizedFile {
  public:
-  ResizedFile(RandomAccessSink& sink, int formatIndex, int32_t width, int32_t height, bool progressive) {
+  ResizedFile(RandomAccessSink& sink, int formatIndex, int32_t width, int32_t height, bool progressive)
+      : encoded_(sink, kEncodedWriteBytes) {
     if (formatIndex == kFormatBmp) {
       bmp_.emplace(sink, width, height);
     } else {
-      jpeg_.emplace(sink);
+      jpeg_.emplace(encoded_);
       jpeg_->Start(width, height, progressive);
     }
   }
@@ -43,9 +47,11 @@ class ResizedFile {
   }
   void Finish() {
     if (jpeg_) jpeg_->Finish();
+    encoded_.Flush();
   }
 
  private:
+  BufferedSink encoded_;
   std::optional<BmpRowWriter> bmp_;
   std::optional<jpeg::RowEncoder> jpeg_;
 };

@@ -11,6 +11,23 @@ void ByteSource::ReadExact(void* buffer, size_t count) {
   if (Read(buffer, count) != count) throw msg::ReadError();
 }
 
+void BufferedSink::Write(const void* data, size_t count) {
+  const auto* bytes = static_cast<const uint8_t*>(data);
+  if (filled_ + count > buffer_.size()) {
+    Flush();
+    if (count >= buffer_.size()) return sink_.Write(bytes, count);
+  }
+  std::memcpy(buffer_.data() + filled_, bytes, count);
+  filled_ += count;
+}
+
+void BufferedSink::Flush() {
+  if (filled_ == 0) return;
+  const size_t count = filled_;
+  filled_ = 0;
+  sink_.Write(buffer_.data(), count);
+}
+
 size_t MemorySource::Read(void* buffer, size_t count) {
   const size_t n = ReadAt(position_, buffer, count);
   position_ += n;
@@ -30,9 +47,12 @@ void MemorySink::Write(const void* data, size_t count) {
 }
 
 void MemorySink::WriteAt(uint64_t offset, const void* data, size_t count) {
-  const size_t end = static_cast<size_t>(offset) + count;
-  if (bytes_.size() < end) bytes_.resize(end);
-  if (count > 0) std::memcpy(bytes_.data() + offset, data, count);
+  // Bytes past the end are appended rather than zeroed first and then copied.
+  const auto* bytes = static_cast<const uint8_t*>(data);
+  if (offset > bytes_.size()) bytes_.resize(static_cast<size_t>(offset));
+  const size_t within = std::min(count, bytes_.size() - static_cast<size_t>(offset));
+  if (within > 0) std::memcpy(bytes_.data() + offset, bytes, within);
+  bytes_.insert(bytes_.end(), bytes + within, bytes + count);
 }
 
 }  // namespace sw

@@ -44,6 +44,21 @@ class RandomAccessSink : public ByteSink {
   virtual void WriteAt(uint64_t offset, const void* data, size_t count) = 0;
 };
 
+// Gathers small writes into large ones for the sink behind it. Flush()
+// hands on what is left; what a writer that fails part way never flushed is
+// dropped with the buffer.
+class BufferedSink : public ByteSink {
+ public:
+  BufferedSink(ByteSink& sink, size_t bytes) : sink_(sink), buffer_(bytes) {}
+  void Write(const void* data, size_t count) override;
+  void Flush();
+
+ private:
+  ByteSink& sink_;
+  std::vector<uint8_t> buffer_;
+  size_t filled_ = 0;
+};
+
 class MemorySource : public RandomAccessSource {
  public:
   MemorySource(const uint8_t* data, size_t size) : data_(data), size_(size) {}
