@@ -29,10 +29,14 @@ class BmpRowSource : public PictureRowSource {
   BmpRowReader reader_;
 };
 
+// The file is read in blocks of this size; the library still takes it in its
+// own chunks, at the same places as from a file held in memory.
+constexpr size_t kFileReadBytes = 64 * 1024;
+
 class JpegRowSource : public PictureRowSource {
  public:
   JpegRowSource(std::unique_ptr<InputFile> file, bool eightBitOutput)
-      : file_(std::move(file)), decoder_(*file_, file_->Size(), eightBitOutput) {
+      : file_(std::move(file)), blocks_(*file_, kFileReadBytes), decoder_(blocks_, file_->Size(), eightBitOutput) {
     decoder_.Start();
     const int32_t width = decoder_.Width();
     const uint32_t noMasks[3] = {0, 0, 0};
@@ -62,6 +66,7 @@ class JpegRowSource : public PictureRowSource {
 
  private:
   std::unique_ptr<InputFile> file_;
+  BufferedSource blocks_;
   jpeg::RowDecoder decoder_;
   std::unique_ptr<StoredRowForm> form_;
   std::vector<uint8_t> scratch_;

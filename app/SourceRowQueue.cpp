@@ -30,7 +30,9 @@ const uint8_t* SourceRowQueue::Find(int32_t row) const {
 
 const uint8_t* SourceRowQueue::StoredRow(int32_t row) const {
   std::unique_lock<std::mutex> lock(mutex_);
+  ++readersWaiting_;
   rowPut_.wait(lock, [&] { return lastPut_ >= row || failure_ || closed_; });
+  --readersWaiting_;
   // A row that is there is given, whatever happened to the decoder since.
   if (lastPut_ >= row) return Find(row);
   if (failure_) std::rethrow_exception(failure_);
@@ -50,19 +52,23 @@ ColorValue SourceRowQueue::ReadPixel(int32_t x, int32_t y) const {
 
 uint8_t* SourceRowQueue::Room(int32_t row) {
   std::unique_lock<std::mutex> lock(mutex_);
+  decoderWaiting_ = true;
   roomFreed_.wait(lock, [&] { return put_ - released_ < capacity_ || closed_; });
+  decoderWaiting_ = false;
   if (closed_) return nullptr;
   rowInSlot_[Slot(put_)] = row;
   return rows_.get() + Slot(put_) * form_.bytes;
 }
 
 void SourceRowQueue::Put() {
+  bool waiting;
   {
     std::lock_guard<std::mutex> lock(mutex_);
     lastPut_ = rowInSlot_[Slot(put_)];
     ++put_;
+    waiting = readersWaiting_ > 0;
   }
-  rowPut_.notify_all();
+  if (waiting) rowPut_.notify_all();
 }
 
 void SourceRowQueue::Fail(std::exception_ptr failure) {
@@ -78,7 +84,7 @@ void SourceRowQueue::Release(int32_t row) {
     std::lock_guard<std::mutex> lock(mutex_);
     const uint64_t before = released_;
     while (released_ < put_ && rowInSlot_[Slot(released_)] < row) ++released_;
-    if (released_ == before) return;
+    if (released_ == before || !decoderWaiting_) return;
   }
   roomFreed_.notify_one();
 }
@@ -92,9 +98,6 @@ void SourceRowQueue::Close() {
   roomFreed_.notify_all();
 }
 
-bool SourceRowQueue::Closed() const {
-  std::lock_guard<std::mutex> lock(mutex_);
-  return closed_;
-}
+bool SourceRowQueue::Closed() const { return closed_; }
 
 }  // namespace sw

@@ -6,6 +6,7 @@
 // ring is full, and rows leave it once every output row that reads them has
 // been used. The ring is made once, its rows written before they are read.
 
+#include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <exception>
@@ -69,8 +70,12 @@ class SourceRowQueue : public SourceRows {
   uint64_t released_ = 0;
   uint64_t put_ = 0;
   int32_t lastPut_ = -1;
-  bool closed_ = false;
   std::exception_ptr failure_;
+  // Threads waiting, so that no one is woken in vain: under Wine every
+  // wake-up is a round trip to its server.
+  mutable int readersWaiting_ = 0;
+  bool decoderWaiting_ = false;
+  std::atomic<bool> closed_{false};
 };
 
 }  // namespace sw

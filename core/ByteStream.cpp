@@ -11,6 +11,25 @@ void ByteSource::ReadExact(void* buffer, size_t count) {
   if (Read(buffer, count) != count) throw msg::ReadError();
 }
 
+size_t BufferedSource::Read(void* buffer, size_t count) {
+  auto* out = static_cast<uint8_t*>(buffer);
+  size_t done = 0;
+  while (done < count) {
+    if (position_ == filled_) {
+      // Large reads go straight through; the buffer only gathers small ones.
+      if (count - done >= buffer_.size()) return done + source_.Read(out + done, count - done);
+      filled_ = source_.Read(buffer_.data(), buffer_.size());
+      position_ = 0;
+      if (filled_ == 0) break;
+    }
+    const size_t n = std::min(count - done, filled_ - position_);
+    std::memcpy(out + done, buffer_.data() + position_, n);
+    position_ += n;
+    done += n;
+  }
+  return done;
+}
+
 void BufferedSink::Write(const void* data, size_t count) {
   const auto* bytes = static_cast<const uint8_t*>(data);
   if (filled_ + count > buffer_.size()) {

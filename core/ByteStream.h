@@ -44,6 +44,20 @@ class RandomAccessSink : public ByteSink {
   virtual void WriteAt(uint64_t offset, const void* data, size_t count) = 0;
 };
 
+// Reads the source behind it in large blocks and hands them out in pieces of
+// any size, so a reader that asks for little at a time costs few reads.
+class BufferedSource : public ByteSource {
+ public:
+  BufferedSource(ByteSource& source, size_t bytes) : source_(source), buffer_(bytes) {}
+  size_t Read(void* buffer, size_t count) override;
+
+ private:
+  ByteSource& source_;
+  std::vector<uint8_t> buffer_;
+  size_t position_ = 0;
+  size_t filled_ = 0;
+};
+
 // Gathers small writes into large ones for the sink behind it. Flush()
 // hands on what is left; what a writer that fails part way never flushed is
 // dropped with the buffer.

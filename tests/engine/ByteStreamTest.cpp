@@ -59,5 +59,43 @@ TEST(BufferedSinks, SmallWritesReachTheSinkInOrderAsFewLargeOnes) {
   EXPECT_LT(behind.writes.size(), 10u);
 }
 
+// Counts the reads made of it.
+class CountingSource : public ByteSource {
+ public:
+  explicit CountingSource(const Bytes& bytes) : bytes_(bytes) {}
+  size_t Read(void* buffer, size_t count) override {
+    ++reads;
+    const size_t n = std::min(count, bytes_.size() - position_);
+    std::copy(bytes_.begin() + static_cast<long>(position_), bytes_.begin() + static_cast<long>(position_ + n),
+              static_cast<uint8_t*>(buffer));
+    position_ += n;
+    return n;
+  }
+  int reads = 0;
+
+ private:
+  const Bytes& bytes_;
+  size_t position_ = 0;
+};
+
+TEST(BufferedSources, PiecesOfAnySizeComeInOrderFromFewReads) {
+  Bytes bytes(1000);
+  for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<uint8_t>(i * 7);
+  CountingSource behind(bytes);
+  BufferedSource buffered(behind, 64);
+  Bytes got;
+  for (size_t piece : {1, 3, 63, 64, 65, 200, 7}) {
+    Bytes part(piece);
+    ASSERT_EQ(buffered.Read(part.data(), piece), piece);
+    got.insert(got.end(), part.begin(), part.end());
+  }
+  Bytes rest(2000);
+  EXPECT_EQ(buffered.Read(rest.data(), rest.size()), bytes.size() - got.size()) << "fewer only at the end";
+  got.insert(got.end(), rest.begin(), rest.begin() + static_cast<long>(bytes.size() - got.size()));
+  EXPECT_EQ(got, bytes);
+  EXPECT_EQ(buffered.Read(rest.data(), 1), 0u);
+  EXPECT_LT(behind.reads, 12);
+}
+
 }  // namespace
 }  // namespace sw
