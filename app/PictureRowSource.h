@@ -32,6 +32,9 @@ class PictureRowSource {
   // not read yet, then what follows them. Raises the reader's failure, the
   // one met before included.
   void Drain();
+  // Reads the whole file into memory and closes it, so that a file written
+  // in its place can take its name while its rows are still to be read.
+  virtual void HoldInMemory() = 0;
 
  protected:
   virtual void ReadRow(int32_t row, uint8_t* target) = 0;

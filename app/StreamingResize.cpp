@@ -93,7 +93,7 @@ void WriteResized(PictureRowSource& source, ResizePlan& plan, int formatIndex, R
 }
 
 // Steps 3 to 8 on an open source.
-void Execute(PictureRowSource& source, StreamingInputs& inputs, RunHost& host) {
+void Execute(const std::string& sourcePath, PictureRowSource& source, StreamingInputs& inputs, RunHost& host) {
   // Step 3: the sizes, height first.
   const int32_t NewHeight = ParseInteger(inputs.NewHeightText());
   const int32_t NewWidth = ParseInteger(inputs.NewWidthText());
@@ -128,7 +128,9 @@ void Execute(PictureRowSource& source, StreamingInputs& inputs, RunHost& host) {
     return;
   }
 
-  // Step 8: write, then the wallpaper.
+  // Step 8: write, then the wallpaper. The window has read the whole source
+  // before it writes, so the target may be the source itself.
+  if (IsSameFile(sourcePath, target)) source.HoldInMemory();
   ReplaceFileWith(target, [&](RandomAccessSink& sink) { WriteResized(source, plan, formatIndex, sink, host); });
   if (inputs.WallpaperChecked()) host.SetDesktopWallpaper(target);
   host.RefreshDesktopWallpaper();
@@ -144,7 +146,7 @@ bool RunStreamingResize(const std::string& sourcePath, bool eightBitOutput, Stre
     std::unique_ptr<PictureRowSource> source = OpenPictureRows(sourcePath, eightBitOutput);
     inputs.SourceSize(source->Width(), source->Height());
     try {
-      Execute(*source, inputs, host);
+      Execute(sourcePath, *source, inputs, host);
     } catch (const Stopped&) {
       throw;
     } catch (...) {

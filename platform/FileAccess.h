@@ -19,6 +19,10 @@ class InputFile : public RandomAccessSource {};
 // open. Raises "Cannot open file %s" with the path exactly as given.
 std::unique_ptr<InputFile> OpenInputFile(const std::string& path);
 
+// Whether both paths name one existing file (through links, or in different
+// spellings).
+bool IsSameFile(const std::string& first, const std::string& second);
+
 // Writes a file so that an existing one is replaced only by a complete new
 // file: `write` fills a temporary file in the target's folder, in order or at
 // any offset, which then takes the target's name in one step, so a reader

@@ -160,6 +160,13 @@ std::unique_ptr<InputFile> OpenInputFile(const std::string& path) {
   return std::make_unique<PosixInputFile>(fd, static_cast<uint64_t>(info.st_size));
 }
 
+bool IsSameFile(const std::string& first, const std::string& second) {
+  struct stat a {}, b {};
+  if (first.empty() || second.empty() || ::stat(first.c_str(), &a) != 0 || ::stat(second.c_str(), &b) != 0)
+    return false;
+  return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
 void ReplaceFileWith(const std::string& path, const std::function<void(RandomAccessSink&)>& write) {
   if (path.empty()) throw msg::FileCreate(path);
   const std::string target = ResolvedTarget(path);

@@ -148,6 +148,20 @@ std::unique_ptr<InputFile> OpenInputFile(const std::string& path) {
   return std::make_unique<Win32InputFile>(std::move(file), static_cast<uint64_t>(size.QuadPart));
 }
 
+bool IsSameFile(const std::string& first, const std::string& second) {
+  // Opened for no access at all, which any sharing of other openers allows.
+  const auto identity = [](const std::string& path, BY_HANDLE_FILE_INFORMATION& info) {
+    UniqueFileHandle file(path.empty() ? INVALID_HANDLE_VALUE
+                                       : CreateFileW(Utf8ToWide(path).c_str(), 0,
+                                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                                     OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    return file && GetFileInformationByHandle(file.Get(), &info);
+  };
+  BY_HANDLE_FILE_INFORMATION a{}, b{};
+  return identity(first, a) && identity(second, b) && a.dwVolumeSerialNumber == b.dwVolumeSerialNumber &&
+         a.nFileIndexHigh == b.nFileIndexHigh && a.nFileIndexLow == b.nFileIndexLow;
+}
+
 void ReplaceFileWith(const std::string& path, const std::function<void(RandomAccessSink&)>& write) {
   const std::wstring wide = Utf8ToWide(path);
   const DWORD attributes = path.empty() ? INVALID_FILE_ATTRIBUTES : GetFileAttributesW(wide.c_str());

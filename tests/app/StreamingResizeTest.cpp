@@ -245,6 +245,30 @@ TEST_F(StreamingResize, SizesAndTargetsTheWindowRefusesAreRefusedWithItsMessage)
   EXPECT_EQ(Run(source, view).failure, "Cannot create file " + view.target);
 }
 
+TEST_F(StreamingResize, ASourceWrittenOverItselfGivesTheWindowsFile) {
+  FileRecipe progressive = Jpeg(3, JCS_RGB, JCS_UNKNOWN, true);
+  const std::vector<std::pair<std::string, Bytes>> sources = {
+      {"photo.jpg", jpegtest::MakeJpegFile(progressive)},
+      {"picture.bmp", test::BmpKinds(40, 30)[6].bytes},
+      {"lines.bmp", test::BmpKinds(40, 30).back().bytes},
+  };
+  for (const auto& source : sources) {
+    for (int format : {0, 1}) {
+      const std::string original = Source("original-" + source.first, source.second);
+      const Outcome window = ByTheWindow(original, "90", "70", format);
+      const std::string path = Source(source.first, source.second);
+      StreamingView view;
+      view.widthText = "90";
+      view.heightText = "70";
+      view.formatIndex = format;
+      view.target = path;
+      const Outcome streamed = Run(path, view);
+      EXPECT_EQ(streamed.failure, "") << source.first;
+      EXPECT_TRUE(streamed.bytes == window.bytes) << source.first << " " << format;
+    }
+  }
+}
+
 TEST_F(StreamingResize, ASourceFailingAfterItsLastRowLeavesTheTargetAsItWas) {
   FileRecipe recipe = Jpeg(3, JCS_RGB);
   recipe.width = 200;
