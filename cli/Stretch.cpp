@@ -7,8 +7,8 @@
 
 #include "app/IntegerText.h"
 #include "app/PictureType.h"
-#include "app/ResizeRun.h"
 #include "app/RunTexts.h"
+#include "app/StreamingResize.h"
 #include "core/Messages.h"
 
 namespace sw {
@@ -104,20 +104,29 @@ std::string KeptAspectSize(int32_t oldSize, const std::string& givenText, int32_
   return std::to_string(static_cast<int64_t>(size));
 }
 
-// The run's inputs, as given on the command line.
-class CommandLineInputs : public RunInputs {
+// The run's inputs, as given on the command line; the size left out keeps
+// the aspect ratio of the source, whose size the run tells first.
+class CommandLineInputs : public StreamingInputs {
  public:
-  CommandLineInputs(std::string width, std::string height, int format, bool wallpaper)
-      : width_(std::move(width)), height_(std::move(height)), format_(format), wallpaper_(wallpaper) {}
-  std::string NewWidthText() override { return width_; }
-  std::string NewHeightText() override { return height_; }
+  CommandLineInputs(const Options& options, int format) : options_(options), format_(format) {}
+  void SourceSize(int32_t oldWidth, int32_t oldHeight) override {
+    oldWidth_ = oldWidth;
+    oldHeight_ = oldHeight;
+  }
+  std::string NewWidthText() override {
+    return options_.width ? *options_.width : KeptAspectSize(oldWidth_, *options_.height, oldHeight_);
+  }
+  std::string NewHeightText() override {
+    return options_.height ? *options_.height : KeptAspectSize(oldHeight_, *options_.width, oldWidth_);
+  }
   int FormatIndex() override { return format_; }
-  bool WallpaperChecked() override { return wallpaper_; }
+  bool WallpaperChecked() override { return options_.wallpaper; }
 
  private:
-  std::string width_, height_;
+  const Options& options_;
   int format_;
-  bool wallpaper_;
+  int32_t oldWidth_ = 0;
+  int32_t oldHeight_ = 0;
 };
 
 // The command line as the run's host: a progress bar on a terminal, the
@@ -147,7 +156,8 @@ class CommandLineHost : public RunHost {
                << std::string(static_cast<size_t>(30 - filled), ' ') << "] " << percent << "%" << std::flush;
     drawn_ = true;
   }
-  bool IsQuitting() override { return false; }
+  // An interrupt stops the run after the row under way.
+  bool IsQuitting() override { return environment_.interrupted && environment_.interrupted(); }
 
   void EndProgress() {
     if (drawn_) *progress_ << "\r" << std::string(40, ' ') << "\r" << std::flush;
@@ -162,25 +172,17 @@ class CommandLineHost : public RunHost {
   bool drawn_ = false;
 };
 
-// One source, as a freshly started program would do it: Browse, then Execute.
-void StretchOne(const Options& options, const std::string& source, const std::string& target, int format,
+// One source, as a freshly started program would do it: Browse, then
+// Execute. False when an interrupt stopped it.
+bool StretchOne(const Options& options, const std::string& source, const std::string& target, int format,
                 std::ostream& err, const StretchEnvironment& environment) {
-  RunState state;
-  state.WorkBitmap = std::make_unique<Picture>();
-  state.WorkJpeg = std::make_unique<WorkJpeg>(environment.eightBitOutput);
-  state.SourceFileName = source;
-  ReadSourcePicture(state, source);
-
-  std::string width = options.width.value_or(std::string());
-  std::string height = options.height.value_or(std::string());
-  if (!options.width) width = KeptAspectSize(state.OldWidth, height, state.OldHeight);
-  if (!options.height) height = KeptAspectSize(state.OldHeight, width, state.OldWidth);
-
   std::ostream* progress = environment.errorIsTerminal && !options.quiet ? &err : nullptr;
-  CommandLineInputs inputs(width, height, format, options.wallpaper);
+  CommandLineInputs inputs(options, format);
   CommandLineHost host(target, progress, environment);
   try {
-    RunResize(state, inputs, host);
+    const bool done = RunStreamingResize(source, environment.eightBitOutput, inputs, host);
+    host.EndProgress();
+    return done;
   } catch (...) {
     host.EndProgress();
     throw;
@@ -223,7 +225,12 @@ int RunStretch(const std::vector<std::string>& args, std::ostream& out, std::ost
   }
 
   int status = 0;
+  const auto interrupted = [&](const std::string& source) {
+    err << "stretch: " << source << ": interrupted\n";
+    return environment.interruptedStatus;
+  };
   for (const std::string& source : options.sources) {
+    if (environment.interrupted && environment.interrupted()) return interrupted(source);
     try {
       std::string target = *options.output;
       int format;
@@ -233,7 +240,7 @@ int RunStretch(const std::vector<std::string>& args, std::ostream& out, std::ost
       } else {
         format = FormatOf(options, target);
       }
-      StretchOne(options, source, target, format, err, environment);
+      if (!StretchOne(options, source, target, format, err, environment)) return interrupted(source);
     } catch (const Error& error) {
       err << "stretch: " << source << ": " << msg::WithFinalFullStop(error.Text()) << "\n";
       status = 1;

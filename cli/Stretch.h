@@ -18,10 +18,18 @@ struct StretchEnvironment {
   // Where the platform has a desktop wallpaper (Windows); empty elsewhere.
   std::function<void(const std::string&)> setDesktopWallpaper;
   std::function<void()> refreshDesktopWallpaper;
+  // Whether an interrupt (Ctrl+C and its kin) asks the batch to stop; none
+  // when empty. The source under way stops after its current row and leaves
+  // its target as it was; no later source is begun.
+  std::function<bool()> interrupted;
+  // The exit status after an interrupt.
+  int interruptedStatus = 130;
 };
 
 // `args` are the arguments after the program name, as UTF-8. Returns the exit
-// status: 0 all sources done, 1 some failed, 2 a usage error.
+// status: 0 all sources done, 1 some failed, 2 a usage error, or
+// interruptedStatus when an interrupt stopped the batch (the source it
+// stopped is named on the error stream).
 int RunStretch(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
                const StretchEnvironment& environment);
 

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "cli/Stretch.h"
+#include "platform/Interrupts.h"
 
 #ifdef _WIN32
 #include <io.h>
@@ -22,6 +23,9 @@ int wmain(int argc, wchar_t** argv) {
   environment.errorIsTerminal = _isatty(_fileno(stderr)) != 0;
   environment.setDesktopWallpaper = [](const std::string& path) { sw::SetDesktopWallpaper(path); };
   environment.refreshDesktopWallpaper = [] { sw::RefreshDesktopWallpaper(); };
+  const sw::InterruptWatch interrupts;
+  environment.interrupted = [] { return sw::InterruptWatch::Requested(); };
+  environment.interruptedStatus = sw::InterruptedExitStatus();
   return sw::RunStretch(args, std::cout, std::cerr, environment);
 }
 #else
@@ -31,6 +35,9 @@ int main(int argc, char** argv) {
   std::vector<std::string> args(argv + 1, argv + argc);
   sw::StretchEnvironment environment;
   environment.errorIsTerminal = isatty(STDERR_FILENO) != 0;
+  const sw::InterruptWatch interrupts;
+  environment.interrupted = [] { return sw::InterruptWatch::Requested(); };
+  environment.interruptedStatus = sw::InterruptedExitStatus();
   return sw::RunStretch(args, std::cout, std::cerr, environment);
 }
 #endif

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <new>
 
 #include "core/Messages.h"
 
@@ -22,26 +23,50 @@ void ResetErrorManager(j_common_ptr cinfo) {
   cinfo->err->msg_code = 0;
 }
 
+// A manager's own failure ends the library's work as its fatal errors do.
+// The failure is kept in the error manager before this is called, so no frame
+// that the jump leaves holds anything with a destructor.
+[[noreturn]] void ManagerFailed(j_common_ptr cinfo, int code) {
+  cinfo->err->msg_code = code;
+  ErrorExit(cinfo);
+}
+
 void InitSource(j_decompress_ptr cinfo) { reinterpret_cast<SourceManager*>(cinfo->src)->startOfFile = true; }
 
 const JOCTET kEndOfImage[2] = {0xFF, JPEG_EOI};
 
+// The next chunk into the manager's buffer: its byte count, 0 at the end, or
+// -1 when the source failed, its failure kept in the error manager. Reading
+// can fail only in the source, which is reported, never thrown, since the
+// caller is libjpeg.
+long NextChunk(SourceManager& manager) noexcept {
+  const size_t count = static_cast<size_t>(std::min<uint64_t>(kChunkBytes, manager.remaining));
+  try {
+    if (count > 0) manager.source->ReadExact(manager.chunk, count);
+  } catch (...) {
+    manager.errors->managerFailure = std::current_exception();
+    return -1;
+  }
+  manager.remaining -= count;
+  return static_cast<long>(count);
+}
+
 boolean FillInputBuffer(j_decompress_ptr cinfo) {
-  auto* source = reinterpret_cast<SourceManager*>(cinfo->src);
-  const size_t count = std::min(kChunkBytes, source->size - source->position);
+  auto* manager = reinterpret_cast<SourceManager*>(cinfo->src);
+  const long count = NextChunk(*manager);
+  if (count < 0) ManagerFailed(reinterpret_cast<j_common_ptr>(cinfo), JERR_FILE_READ);
   if (count == 0) {
-    if (source->startOfFile) ERREXIT(cinfo, JERR_INPUT_EMPTY);
+    if (manager->startOfFile) ERREXIT(cinfo, JERR_INPUT_EMPTY);
     // A cut-off file ends in a made-up end-of-image marker; the library fills
     // what is missing and the warning is ignored.
     WARNMS(cinfo, JWRN_JPEG_EOF);
-    source->pub.next_input_byte = kEndOfImage;
-    source->pub.bytes_in_buffer = sizeof kEndOfImage;
+    manager->pub.next_input_byte = kEndOfImage;
+    manager->pub.bytes_in_buffer = sizeof kEndOfImage;
   } else {
-    source->pub.next_input_byte = source->data + source->position;
-    source->pub.bytes_in_buffer = count;
-    source->position += count;
+    manager->pub.next_input_byte = manager->chunk;
+    manager->pub.bytes_in_buffer = static_cast<size_t>(count);
   }
-  source->startOfFile = false;
+  manager->startOfFile = false;
   return TRUE;
 }
 
@@ -60,21 +85,20 @@ void SkipInputData(j_decompress_ptr cinfo, long count) {
 
 void TermSource(j_decompress_ptr) {}
 
-// Appending can fail only for want of memory; that is reported, never thrown,
-// since the caller is libjpeg.
-bool Append(std::vector<uint8_t>& bytes, const JOCTET* data, size_t count) noexcept {
+// Hands `count` bytes of the chunk to the sink; false when it failed, its
+// failure kept in the error manager. Handing bytes on can fail only in the
+// sink, which is reported, never thrown, since the caller is libjpeg. A
+// buffer that can't grow fails as a memory stream does.
+bool HandOn(DestinationManager& destination, size_t count) noexcept {
   try {
-    bytes.insert(bytes.end(), data, data + count);
+    destination.sink->Write(destination.chunk, count);
     return true;
+  } catch (const std::bad_alloc&) {
+    destination.errors->managerFailure = std::make_exception_ptr(msg::OutOfMemoryExpandingStream());
   } catch (...) {
-    return false;
+    destination.errors->managerFailure = std::current_exception();
   }
-}
-
-[[noreturn]] void GrowthFailed(j_compress_ptr cinfo) {
-  reinterpret_cast<DestinationManager*>(cinfo->dest)->errors->streamGrowthFailed = true;
-  ERREXIT(cinfo, JERR_FILE_WRITE);
-  std::abort();  // ERREXIT does not return
+  return false;
 }
 
 void InitDestination(j_compress_ptr cinfo) {
@@ -84,17 +108,17 @@ void InitDestination(j_compress_ptr cinfo) {
 }
 
 boolean EmptyOutputBuffer(j_compress_ptr cinfo) {
-  auto* destination = reinterpret_cast<DestinationManager*>(cinfo->dest);
   // libjpeg calls this with the whole chunk filled, whatever free_in_buffer says.
-  if (!Append(*destination->bytes, destination->chunk, kChunkBytes)) GrowthFailed(cinfo);
+  auto* destination = reinterpret_cast<DestinationManager*>(cinfo->dest);
+  if (!HandOn(*destination, kChunkBytes)) ManagerFailed(reinterpret_cast<j_common_ptr>(cinfo), JERR_FILE_WRITE);
   InitDestination(cinfo);
   return TRUE;
 }
 
 void TermDestination(j_compress_ptr cinfo) {
   auto* destination = reinterpret_cast<DestinationManager*>(cinfo->dest);
-  const size_t count = kChunkBytes - destination->pub.free_in_buffer;
-  if (!Append(*destination->bytes, destination->chunk, count)) GrowthFailed(cinfo);
+  if (!HandOn(*destination, kChunkBytes - destination->pub.free_in_buffer))
+    ManagerFailed(reinterpret_cast<j_common_ptr>(cinfo), JERR_FILE_WRITE);
 }
 
 }  // namespace
@@ -106,7 +130,7 @@ void InitErrorManager(ErrorManager& errors) {
   errors.pub.output_message = OutputMessage;
   errors.pub.format_message = FormatNothing;
   errors.pub.reset_error_mgr = ResetErrorManager;
-  errors.streamGrowthFailed = false;
+  errors.managerFailure = nullptr;
 }
 
 bool RunGuarded(ErrorManager& errors, void (*step)(void*), void* context) {
@@ -131,41 +155,40 @@ int ShownMessageCode(int code) {
   }
 }
 
-Error LibraryFailure(const ErrorManager& errors) {
-  if (errors.streamGrowthFailed) return msg::OutOfMemoryExpandingStream();
-  const int code = errors.pub.msg_code;
+void RaiseLibraryFailure(const std::exception_ptr& managerFailure, int messageCode) {
+  if (managerFailure) std::rethrow_exception(managerFailure);
   // Without temporary files a request above the memory bound ends as "no
   // backing store": for the user that is running out of memory too.
-  if (code == JERR_OUT_OF_MEMORY || code == JERR_NO_BACKING_STORE) return msg::OutOfMemory();
-  return msg::Jpeg(ShownMessageCode(code));
+  if (messageCode == JERR_OUT_OF_MEMORY || messageCode == JERR_NO_BACKING_STORE) throw msg::OutOfMemory();
+  throw msg::Jpeg(ShownMessageCode(messageCode));
 }
 
-void InitSourceManager(SourceManager& source, const uint8_t* data, size_t size) {
-  source.pub.init_source = InitSource;
-  source.pub.fill_input_buffer = FillInputBuffer;
-  source.pub.skip_input_data = SkipInputData;
-  source.pub.resync_to_restart = jpeg_resync_to_restart;
-  source.pub.term_source = TermSource;
-  source.pub.next_input_byte = nullptr;
-  source.pub.bytes_in_buffer = 0;
-  source.data = data;
-  source.size = data == nullptr ? 0 : size;
-  source.position = 0;
-  source.startOfFile = true;
+void InitSourceManager(SourceManager& manager, ByteSource& source, uint64_t size, ErrorManager& errors) {
+  manager.pub.init_source = InitSource;
+  manager.pub.fill_input_buffer = FillInputBuffer;
+  manager.pub.skip_input_data = SkipInputData;
+  manager.pub.resync_to_restart = jpeg_resync_to_restart;
+  manager.pub.term_source = TermSource;
+  manager.pub.next_input_byte = nullptr;
+  manager.pub.bytes_in_buffer = 0;
+  manager.source = &source;
+  manager.errors = &errors;
+  manager.remaining = size;
+  manager.startOfFile = true;
 }
 
-void EndSourceEarly(SourceManager& source) {
-  source.position = source.size;
-  source.pub.bytes_in_buffer = 0;
+void EndSourceEarly(SourceManager& manager) {
+  manager.remaining = 0;
+  manager.pub.bytes_in_buffer = 0;
 }
 
-void InitDestinationManager(DestinationManager& destination, std::vector<uint8_t>& bytes, ErrorManager& errors) {
+void InitDestinationManager(DestinationManager& destination, ByteSink& sink, ErrorManager& errors) {
   destination.pub.init_destination = InitDestination;
   destination.pub.empty_output_buffer = EmptyOutputBuffer;
   destination.pub.term_destination = TermDestination;
   destination.pub.next_output_byte = nullptr;
   destination.pub.free_in_buffer = 0;
-  destination.bytes = &bytes;
+  destination.sink = &sink;
   destination.errors = &errors;
 }
 

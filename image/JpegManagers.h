@@ -1,7 +1,8 @@
 #pragma once
 // The program's own libjpeg managers: errors, the source reading a JPEG file
-// held in memory, and the destination filling a byte buffer. Internal to the
-// JPEG codec.
+// (held in memory, or read from the file as the library asks) and the
+// destination handing the encoded bytes to a sink (a byte buffer, or a file).
+// Internal to the JPEG codec.
 //
 // libjpeg is C: a fatal error inside it must never be a C++ exception. Its
 // error_exit leaves the library with longjmp to RunGuarded's frame; the frames
@@ -12,11 +13,12 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>  // jpeglib.h needs FILE and size_t declared first
-#include <vector>
+#include <exception>
 
 #include <jerror.h>
 #include <jpeglib.h>
 
+#include "core/ByteStream.h"
 #include "core/Error.h"
 
 namespace sw::jpeg {
@@ -31,7 +33,10 @@ constexpr long kLibraryMemoryBytes = 1L << 30;
 struct ErrorManager {
   jpeg_error_mgr pub;  // first member: libjpeg's pointer is this object's address
   std::jmp_buf jump;
-  bool streamGrowthFailed;  // the destination's buffer could not grow
+  // A failure of the program's own inside a manager (a file that can't be
+  // read or written, a buffer that can't grow): it ends the library's work as
+  // a fatal error does, and is the one raised.
+  std::exception_ptr managerFailure;
 };
 
 // Every fatal error jumps back; warnings and traces are ignored and nothing
@@ -43,36 +48,44 @@ void InitErrorManager(ErrorManager& errors);
 // its own only outside library calls.
 bool RunGuarded(ErrorManager& errors, void (*step)(void*), void* context);
 
-// The program's error for a failure that ended RunGuarded: "Out of memory"
-// inside the library, "Out of memory while expanding memory stream" when the
-// encoded bytes could not grow, else "JPEG error #%d".
-Error LibraryFailure(const ErrorManager& errors);
+// Raises the failure that ended RunGuarded, taken from the error manager
+// before the library object went: a manager's own failure as it was, "Out of
+// memory" inside the library, else "JPEG error #%d" for the message code.
+[[noreturn]] void RaiseLibraryFailure(const std::exception_ptr& managerFailure, int messageCode);
 
 // The number shown for a library message: the codes a user meets are given
 // as libjpeg 6a numbered them; every other code is the linked library's own.
 int ShownMessageCode(int code);
 
-// Behaves as libjpeg's file source manager reading the bytes as a file.
+// Behaves as libjpeg's file source manager reading the `size` bytes of
+// `source`, in chunks of kChunkBytes: a file held in memory and a file read
+// as the library goes decode alike. A source that gives fewer bytes than its
+// size is a read error.
 struct SourceManager {
   jpeg_source_mgr pub;  // first member
-  const uint8_t* data;
-  size_t size;
-  size_t position;
+  ByteSource* source;
+  ErrorManager* errors;
+  uint64_t remaining;
   bool startOfFile;  // no byte delivered yet
+  JOCTET chunk[kChunkBytes];
 };
 
-void InitSourceManager(SourceManager& source, const uint8_t* data, size_t size);
+void InitSourceManager(SourceManager& manager, ByteSource& source, uint64_t size, ErrorManager& errors);
 
 // From here on the source behaves as if the data ended where it has got to.
-void EndSourceEarly(SourceManager& source);
+void EndSourceEarly(SourceManager& manager);
 
+// Hands the encoded bytes to `sink` in chunks of kChunkBytes, the last one
+// shorter. A sink that can't take them (a full disk) ends the encoding with
+// its own error; a buffer that can't grow, with "Out of memory while
+// expanding memory stream".
 struct DestinationManager {
   jpeg_destination_mgr pub;  // first member
-  std::vector<uint8_t>* bytes;
+  ByteSink* sink;
   ErrorManager* errors;
   JOCTET chunk[kChunkBytes];
 };
 
-void InitDestinationManager(DestinationManager& destination, std::vector<uint8_t>& bytes, ErrorManager& errors);
+void InitDestinationManager(DestinationManager& destination, ByteSink& sink, ErrorManager& errors);
 
 }  // namespace sw::jpeg

@@ -16,27 +16,6 @@
 #include "image/X87.h"
 
 namespace sw {
-namespace {
-
-int ThreadsFor(const ResizePlan& plan, const ResizeOptions& options) {
-  if (plan.width == 0 || plan.height == 0 || !plan.tables) return 1;
-  if (options.threads > 0) return std::min(options.threads, 64);
-  // Small pictures are done before threads would pay for themselves.
-  if (static_cast<int64_t>(plan.width) * plan.height < (int64_t{1} << 16) || plan.width < 64) return 1;
-  const unsigned processors = std::thread::hardware_concurrency();
-  return static_cast<int>(std::clamp(processors, 1u, 16u));
-}
-
-// Round((y x 100) / H'), with y x 100 a 32-bit product, as the progress is defined.
-int ProgressAfterRow(int32_t y, int32_t newHeight) {
-  ResamplerArithmetic arithmetic;
-  const int32_t hundredfold = static_cast<int32_t>(static_cast<uint32_t>(y) * 100u);
-  int percent = static_cast<int>(rintl(static_cast<Extended>(hundredfold) / newHeight));
-  FloatingPointFence(percent);
-  return percent;
-}
-
-}  // namespace
 
 void ResizeBitmap(Picture& picture, float ScaleX, float ScaleY, ResizeHost& host) {
   ResizeBitmap(picture, ScaleX, ScaleY, host, ResizeOptions{});
@@ -72,7 +51,7 @@ void ResizeBitmap(Picture& picture, float ScaleX, float ScaleY, ResizeHost& host
         ResamplerArithmetic arithmetic;
         MakeTables(plan, options.maxTableWidth);
       }
-      const int threads = ThreadsFor(plan, options);
+      const int threads = ThreadsFor(plan, options.threads);
       makers.reserve(static_cast<size_t>(threads));
       for (int i = 0; i < threads; ++i) makers.emplace_back(plan, sourceRows);
       schedule.emplace(plan.height, threads, std::max(options.rowsPerTask, 1),

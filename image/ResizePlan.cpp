@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <thread>
 
 #include "core/Messages.h"
 
@@ -97,6 +98,27 @@ ResizePlan PlanSizes(int32_t sourceWidth, int32_t sourceHeight, float ScaleX, fl
   plan.reciprocalScaleY = 1.0 / static_cast<double>(scaleY);
   plan.fast = doublePrecision;
   return plan;
+}
+
+int ThreadsFor(const ResizePlan& plan, int requested) {
+  if (plan.width == 0 || plan.height == 0 || !plan.tables) return 1;
+  if (requested > 0) return std::min(requested, 64);
+  // Small pictures are done before threads would pay for themselves.
+  if (static_cast<int64_t>(plan.width) * plan.height < (int64_t{1} << 16) || plan.width < 64) return 1;
+  const unsigned processors = std::thread::hardware_concurrency();
+  return static_cast<int>(std::clamp(processors, 1u, 16u));
+}
+
+int64_t FirstSourceRow(const ResizePlan& plan, int32_t y) {
+  return std::min<int64_t>(AnchorOf(y, plan.scaleY).cell, plan.sourceHeight);
+}
+
+int ProgressAfterRow(int32_t y, int32_t newHeight) {
+  ResamplerArithmetic arithmetic;
+  const int32_t hundredfold = static_cast<int32_t>(static_cast<uint32_t>(y) * 100u);
+  int percent = static_cast<int>(rintl(static_cast<Extended>(hundredfold) / newHeight));
+  FloatingPointFence(percent);
+  return percent;
 }
 
 void MakeTables(ResizePlan& plan, int32_t maxTableWidth) {

@@ -69,4 +69,17 @@ ResizePlan PlanSizes(int32_t sourceWidth, int32_t sourceHeight, float ScaleX, fl
 // `maxTableWidth`; the dT table alone otherwise. Under the resampler's arithmetic.
 void MakeTables(ResizePlan& plan, int32_t maxTableWidth);
 
+// Computing threads for the plan's rows, the calling one included:
+// `requested` when above 0 (at most 64); else one per processor for
+// pictures large enough to gain, and 1 for the others.
+int ThreadsFor(const ResizePlan& plan, int requested);
+
+// The source rows output row y reads: sy and sy + 1, the second of them the
+// white row H when sy is the last (under the resampler's arithmetic).
+int64_t FirstSourceRow(const ResizePlan& plan, int32_t y);
+
+// The progress after output row y of H': Round((y x 100) / H'), with y x 100
+// a 32-bit product. Sets the resampler's arithmetic itself.
+int ProgressAfterRow(int32_t y, int32_t newHeight);
+
 }  // namespace sw

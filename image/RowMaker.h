@@ -1,7 +1,8 @@
 #pragma once
 // One thread's output rows: for output row y it makes (or keeps from the row
 // before) the row values of source rows sy and sy + 1 and their slopes, then
-// the final values, and packs them as 4-byte pixels. Its working rows hold a
+// the final values, and packs them as 4-byte pixels of the picture, or as
+// the red, green, blue samples a JPEG encoder takes. Its working rows hold a
 // few floats per output column; nothing grows with the height.
 
 #include <cstdint>
@@ -13,13 +14,18 @@
 
 namespace sw {
 
+enum class PixelOrder {
+  kBgrx,  // blue, green, red, 0: the stored form of a display-compatible picture
+  kRgb,   // red, green, blue
+};
+
 class RowMaker {
  public:
   RowMaker(const ResizePlan& plan, const SourceRows& source);
 
-  // Output row y into `target`, 4 bytes a pixel (blue, green, red, 0), under
-  // the resampler's arithmetic, which it sets for the row.
-  void Make(int32_t y, uint8_t* target);
+  // Output row y into `target`, in `order` (4 x W' bytes of room for either),
+  // under the resampler's arithmetic, which it sets for the row.
+  void Make(int32_t y, uint8_t* target, PixelOrder order = PixelOrder::kBgrx);
 
   const ValueCounts& Counts() const { return counts_; }
 

@@ -2,10 +2,20 @@
 
 namespace sw {
 
+size_t DirectStepOf(int bitsPerPixel, uint32_t compression) {
+  return compression == kBiRgb && (bitsPerPixel == 24 || bitsPerPixel == 32) ? static_cast<size_t>(bitsPerPixel / 8)
+                                                                             : 0;
+}
+
+StoredRowForm::StoredRowForm(int bitsPerPixel, uint32_t compression, const uint32_t masks[3],
+                             std::vector<PaletteEntry> table, size_t rowBytes)
+    : format(bitsPerPixel, compression, masks),
+      palette(bitsPerPixel <= 8 ? std::move(table) : std::vector<PaletteEntry>()),
+      bytes(rowBytes),
+      directStep(DirectStepOf(bitsPerPixel, compression)) {}
+
 PictureRows::PictureRows(const Picture& picture) : picture_(picture) {
-  if (!picture.IsEmpty() && picture.Compression() == kBiRgb &&
-      (picture.BitsPerPixel() == 24 || picture.BitsPerPixel() == 32))
-    directStep_ = static_cast<size_t>(picture.BitsPerPixel() / 8);
+  if (!picture.IsEmpty()) directStep_ = DirectStepOf(picture.BitsPerPixel(), picture.Compression());
 }
 
 }  // namespace sw

@@ -2,10 +2,13 @@
 // Where the resampler reads its source: rows by index, 0 at the top, either
 // in place when their stored bytes are blue, green, red (24 bits, or 32 bits
 // without masks) or as colour values. A picture in memory is one such source;
-// rows decoded as they are needed are another.
+// rows decoded as they are needed are another: their reads may wait until
+// the row is decoded, and may raise when it never will be (the decoder
+// failed, or the job was stopped).
 
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 #include "image/Picture.h"
 
@@ -25,6 +28,23 @@ class SourceRows {
   virtual void ReadRow(int32_t row, ColorValue* colors) const = 0;
   // The colour at (x, y); kColorOutside outside the source.
   virtual ColorValue ReadPixel(int32_t x, int32_t y) const = 0;
+};
+
+// The rows read in place: those of 24 bits, and of 32 bits without masks.
+size_t DirectStepOf(int bitsPerPixel, uint32_t compression);
+
+// How a row of a source is stored, and how its pixels read as colour values.
+struct StoredRowForm {
+  StoredRowForm(int bitsPerPixel, uint32_t compression, const uint32_t masks[3], std::vector<PaletteEntry> table,
+                size_t rowBytes);
+  PixelFormat format;
+  std::vector<PaletteEntry> palette;  // the colour table, for 8 bits or fewer
+  size_t bytes;                       // of one stored row
+  size_t directStep;                  // DirectStepOf its depth and compression
+
+  void Decode(const uint8_t* row, int32_t first, int32_t count, ColorValue* colors) const {
+    format.Decode(row, first, count, palette, colors);
+  }
 };
 
 // The rows of a picture in memory, which the caller keeps alive and unchanged.

@@ -33,18 +33,39 @@ class PosixInputFile : public InputFile {
     return done;
   }
 
+  size_t ReadAt(uint64_t offset, void* buffer, size_t count) override {
+    size_t done = 0;
+    while (done < count) {
+      const ssize_t n = ::pread(fd_, static_cast<char*>(buffer) + done, count - done, static_cast<off_t>(offset + done));
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) break;
+      done += static_cast<size_t>(n);
+    }
+    return done;
+  }
+
  private:
   int fd_;
   uint64_t size_;
 };
 
-class PosixFileSink : public ByteSink {
+class PosixFileSink : public RandomAccessSink {
  public:
   explicit PosixFileSink(int fd) : fd_(fd) {}
   void Write(const void* data, size_t count) override {
     size_t done = 0;
     while (done < count) {
       const ssize_t n = ::write(fd_, static_cast<const char*>(data) + done, count - done);
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) throw msg::WriteError();
+      done += static_cast<size_t>(n);
+    }
+  }
+  void WriteAt(uint64_t offset, const void* data, size_t count) override {
+    size_t done = 0;
+    while (done < count) {
+      const ssize_t n =
+          ::pwrite(fd_, static_cast<const char*>(data) + done, count - done, static_cast<off_t>(offset + done));
       if (n < 0 && errno == EINTR) continue;
       if (n <= 0) throw msg::WriteError();
       done += static_cast<size_t>(n);
@@ -58,6 +79,16 @@ class PosixFileSink : public ByteSink {
 std::string FolderOf(const std::string& path) {
   const size_t slash = path.rfind('/');
   return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+// A rename is only durable once the folder that holds the name is on the
+// disk too. A folder that can't be synced (some file systems refuse) changes
+// nothing: the file is in place either way.
+void SyncFolder(const std::string& folder) {
+  const int fd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return;
+  ::fsync(fd);
+  ::close(fd);
 }
 
 // Removes the temporary file unless it was moved into place.
@@ -129,7 +160,14 @@ std::unique_ptr<InputFile> OpenInputFile(const std::string& path) {
   return std::make_unique<PosixInputFile>(fd, static_cast<uint64_t>(info.st_size));
 }
 
-void ReplaceFileWith(const std::string& path, const std::function<void(ByteSink&)>& write) {
+bool IsSameFile(const std::string& first, const std::string& second) {
+  struct stat a {}, b {};
+  if (first.empty() || second.empty() || ::stat(first.c_str(), &a) != 0 || ::stat(second.c_str(), &b) != 0)
+    return false;
+  return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+void ReplaceFileWith(const std::string& path, const std::function<void(RandomAccessSink&)>& write) {
   if (path.empty()) throw msg::FileCreate(path);
   const std::string target = ResolvedTarget(path);
   struct stat existing {};
@@ -154,7 +192,10 @@ void ReplaceFileWith(const std::string& path, const std::function<void(ByteSink&
   PosixFileSink sink(temporary.Descriptor());
   write(sink);
   if (!temporary.SyncAndClose()) throw msg::WriteError();
+  // rename() replaces the name in one step: a second writer's rename of the
+  // same target comes before or after this one, never in between.
   if (!temporary.MoveTo(target)) throw msg::FileCreate(path);
+  SyncFolder(FolderOf(target));
 }
 
 }  // namespace sw

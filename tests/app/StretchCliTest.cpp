@@ -177,6 +177,33 @@ TEST_F(StretchCli, AcceptsNonAsciiPathsAndDrawsNoBarWhenNotATerminal) {
   EXPECT_EQ(outcome.err, "");
 }
 
+TEST_F(StretchCli, AnInterruptStopsTheBatchAfterARowNamingTheSourceAndLeavingItsTarget) {
+  const std::string a = Bmp("a.bmp", 4, 40);
+  const std::string b = Bmp("b.bmp", 4, 4);
+  const std::string out = folder.File("out");
+  std::filesystem::create_directories(std::filesystem::u8path(out));
+  const std::string target = folder.File("out/a.bmp");
+  test::WriteBytes(target, {'o', 'l', 'd'});
+  int asked = 0;
+  environment.interrupted = [&] { return ++asked > 6; };  // once before the batch's first source, then after each row
+  environment.interruptedStatus = 77;
+  const Outcome outcome = Stretch({"-H", "80", "-o", out, a, b});
+  EXPECT_EQ(outcome.status, 77);
+  EXPECT_EQ(outcome.err, "stretch: " + a + ": interrupted\n");
+  EXPECT_EQ(asked, 7) << "stopped after the sixth row";
+  EXPECT_EQ(ReadBytes(target), (std::vector<uint8_t>{'o', 'l', 'd'}));
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(std::filesystem::u8path(out)), {}), 1)
+      << "no temporary file, and b never begun";
+
+  // One that comes between two sources stops the batch before the next.
+  asked = 0;
+  environment.interrupted = [&] { return ++asked > 3; };  // after b's two rows, before a
+  const Outcome between = Stretch({"-H", "2", "-q", "-o", out, b, a});
+  EXPECT_EQ(between.status, 77);
+  EXPECT_EQ(between.err, "stretch: " + a + ": interrupted\n");
+  EXPECT_EQ(SizeOf(folder.File("out/b.bmp")), std::make_pair(2, 2));
+}
+
 TEST_F(StretchCli, WallpaperIsSetThroughThePlatformWithTheRefresh) {
   std::vector<std::string> calls;
   environment.setDesktopWallpaper = [&](const std::string& path) { calls.push_back("set " + path); };

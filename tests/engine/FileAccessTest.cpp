@@ -110,6 +110,22 @@ TEST_F(BmpFileReading, OtherReadersAreAllowedButNoWriter) {
 #endif
 }
 
+TEST_F(BmpFileReading, ReadsAtAnOffsetLeaveTheReadingInOrderWhereItWas) {
+  const std::string path = PathOf("offsets.bin");
+  Put(path, {10, 11, 12, 13, 14, 15, 16, 17});
+  const auto file = OpenInputFile(path);
+  uint8_t first[2] = {}, at[3] = {}, next[2] = {}, tail[4] = {};
+  EXPECT_EQ(file->Read(first, 2), 2u);
+  EXPECT_EQ(file->ReadAt(5, at, 3), 3u);
+  EXPECT_EQ(file->Read(next, 2), 2u);
+  EXPECT_EQ(file->ReadAt(6, tail, 4), 2u) << "fewer bytes only at the end";
+  EXPECT_EQ(file->ReadAt(8, tail, 4), 0u);
+  EXPECT_EQ(Bytes(first, first + 2), (Bytes{10, 11}));
+  EXPECT_EQ(Bytes(at, at + 3), (Bytes{15, 16, 17}));
+  EXPECT_EQ(Bytes(next, next + 2), (Bytes{12, 13}));
+  EXPECT_EQ(Bytes(tail, tail + 2), (Bytes{16, 17}));
+}
+
 // --- Saving -------------------------------------------------------------------
 
 using BmpFileSaving = FileTest;
@@ -179,6 +195,19 @@ TEST_F(BmpFileSaving, AFailedWriteLeavesTheEarlierFileAndNoTemporaryFile) {
   EXPECT_EQ(failure, "EWriteError: Stream write error");
   EXPECT_EQ(Get(path), earlier_);
   EXPECT_EQ(Entries(), std::vector<std::string>{"keep.bmp"});
+}
+
+TEST_F(BmpFileSaving, BytesPutAtTheirPlacesInAnyOrderMakeTheFile) {
+  const std::string path = PathOf("placed.bin");
+  Put(path, earlier_);
+  ReplaceFileWith(path, [](RandomAccessSink& sink) {
+    sink.Write("ab", 2);
+    sink.WriteAt(10, "yz", 2);  // past the end: the bytes between are zero
+    sink.WriteAt(4, "mn", 2);
+    sink.Write("cd", 2);        // in order, after the first two whatever came between
+  });
+  EXPECT_EQ(Get(path), (Bytes{'a', 'b', 'c', 'd', 'm', 'n', 0, 0, 0, 0, 'y', 'z'}));
+  EXPECT_EQ(Entries(), std::vector<std::string>{"placed.bin"});
 }
 
 TEST_F(BmpFileSaving, AReadOnlyTargetIsNotReplaced) {

@@ -1,0 +1,152 @@
+#include "app/PictureRowSource.h"
+
+#include <algorithm>
+#include <cstring>
+#include <new>
+#include <vector>
+
+#include "app/PictureType.h"
+#include "core/Messages.h"
+#include "image/BmpRows.h"
+#include "image/JpegCodec.h"
+#include "platform/FileAccess.h"
+
+namespace sw {
+namespace {
+
+// The source file, or its bytes once it has been let go: read in order or at
+// any offset alike.
+class SourceFile : public InputFile {
+ public:
+  explicit SourceFile(std::unique_ptr<InputFile> file) : file_(std::move(file)), size_(file_->Size()) {}
+  uint64_t Size() const override { return size_; }
+  size_t Read(void* buffer, size_t count) override {
+    const size_t got = ReadAt(position_, buffer, count);
+    position_ += got;
+    return got;
+  }
+  size_t ReadAt(uint64_t offset, void* buffer, size_t count) override {
+    if (file_) return file_->ReadAt(offset, buffer, count);
+    if (offset >= bytes_.size()) return 0;
+    const size_t n = static_cast<size_t>(std::min<uint64_t>(count, bytes_.size() - offset));
+    std::memcpy(buffer, bytes_.data() + offset, n);
+    return n;
+  }
+  // A file that can't be held in memory fails as a memory stream does when
+  // it can't grow.
+  void HoldInMemory() {
+    if (!file_) return;
+    if (size_ > bytes_.max_size()) throw msg::OutOfMemoryExpandingStream();
+    try {
+      bytes_.resize(static_cast<size_t>(size_));
+    } catch (const std::bad_alloc&) {
+      throw msg::OutOfMemoryExpandingStream();
+    }
+    if (file_->ReadAt(0, bytes_.data(), bytes_.size()) != bytes_.size()) throw msg::ReadError();
+    file_.reset();
+  }
+
+ private:
+  std::unique_ptr<InputFile> file_;
+  const uint64_t size_;
+  uint64_t position_ = 0;
+  std::vector<uint8_t> bytes_;
+};
+
+class BmpRowSource : public PictureRowSource {
+ public:
+  explicit BmpRowSource(std::unique_ptr<InputFile> file) : file_(std::move(file)), reader_(file_) {}
+  int32_t Width() const override { return reader_.Width(); }
+  int32_t Height() const override { return reader_.Height(); }
+  const StoredRowForm& Form() const override { return reader_.Form(); }
+  bool WriteProgressive() const override { return false; }  // no JPEG was loaded
+  void HoldInMemory() override { file_.HoldInMemory(); }
+
+ protected:
+  // Rows are read where they lie: one passed over costs nothing.
+  void ReadRow(int32_t row, uint8_t* target) override {
+    if (target != nullptr) reader_.ReadRow(row, target);
+  }
+
+ private:
+  SourceFile file_;
+  BmpRowReader reader_;
+};
+
+// The file is read in blocks of this size; the library still takes it in its
+// own chunks, at the same places as from a file held in memory.
+constexpr size_t kFileReadBytes = 64 * 1024;
+
+class JpegRowSource : public PictureRowSource {
+ public:
+  JpegRowSource(std::unique_ptr<InputFile> file, bool eightBitOutput)
+      : file_(std::move(file)), blocks_(file_, kFileReadBytes), decoder_(blocks_, file_.Size(), eightBitOutput) {
+    decoder_.Start();
+    const int32_t width = decoder_.Width();
+    const uint32_t noMasks[3] = {0, 0, 0};
+    if (decoder_.Paletted()) {
+      form_ = std::make_unique<StoredRowForm>(8, kBiRgb, noMasks, decoder_.Palette(), static_cast<size_t>(width));
+    } else {
+      form_ = std::make_unique<StoredRowForm>(24, kBiRgb, noMasks, std::vector<PaletteEntry>(),
+                                              static_cast<size_t>(width) * 3);
+    }
+  }
+  int32_t Width() const override { return decoder_.Width(); }
+  int32_t Height() const override { return decoder_.Height(); }
+  const StoredRowForm& Form() const override { return *form_; }
+  // A load of a file that isn't empty sets it; an empty one never gets here.
+  bool WriteProgressive() const override { return decoder_.Header().multipleScans; }
+  void HoldInMemory() override { file_.HoldInMemory(); }
+
+ protected:
+  // The library decodes every row in order, also those passed over.
+  void ReadRow(int32_t, uint8_t* target) override {
+    if (target == nullptr) {
+      scratch_.resize(form_->bytes);
+      target = scratch_.data();
+    }
+    decoder_.ReadRow(target);
+  }
+  void Finish() override { decoder_.Finish(); }
+
+ private:
+  SourceFile file_;
+  BufferedSource blocks_;
+  jpeg::RowDecoder decoder_;
+  std::unique_ptr<StoredRowForm> form_;
+  std::vector<uint8_t> scratch_;
+};
+
+}  // namespace
+
+void PictureRowSource::NextRow(uint8_t* target) {
+  if (failure_) std::rethrow_exception(failure_);
+  try {
+    ReadRow(next_, target);
+  } catch (...) {
+    failure_ = std::current_exception();
+    throw;
+  }
+  ++next_;
+}
+
+void PictureRowSource::Drain() {
+  if (failure_) std::rethrow_exception(failure_);
+  while (next_ < Height()) NextRow(nullptr);
+  if (finished_) return;
+  try {
+    Finish();
+  } catch (...) {
+    failure_ = std::current_exception();
+    throw;
+  }
+  finished_ = true;
+}
+
+std::unique_ptr<PictureRowSource> OpenPictureRows(const std::string& path, bool eightBitOutput) {
+  std::unique_ptr<InputFile> file = OpenInputFile(path);
+  if (IsBmpPath(path)) return std::make_unique<BmpRowSource>(std::move(file));
+  return std::make_unique<JpegRowSource>(std::move(file), eightBitOutput);
+}
+
+}  // namespace sw
