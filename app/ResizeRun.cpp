@@ -3,20 +3,12 @@
 #include "app/IntegerText.h"
 #include "app/PictureType.h"
 #include "app/RunTexts.h"
+#include "app/ScaleFactor.h"
 #include "core/Messages.h"
 #include "image/Bmp.h"
-#include "image/X87.h"
 
 namespace sw {
 namespace {
-
-// New size over old size, divided in extended precision and kept as a double.
-// A zero old size is refused here, as the floating-point unit would refuse it.
-double ScaleFactor(int32_t newSize, int32_t oldSize) {
-  if (oldSize == 0) throw newSize == 0 ? msg::InvalidOperation() : msg::DivisionByZero();
-  X87ExtendedPrecision precision;
-  return static_cast<double>(static_cast<long double>(newSize) / static_cast<long double>(oldSize));
-}
 
 // A close of the main window while the run waits (in the resampler's message
 // pumping or in the save dialog) releases the picture objects and quits.

@@ -14,6 +14,10 @@
 #include "desktop/Wallpaper.h"
 #include "platform/WideText.h"
 
+// The C runtime expands wildcards such as *.jpg in the arguments before
+// wmain: on Windows the shells leave that to the program.
+extern "C" int _dowildcard = -1;
+
 int wmain(int argc, wchar_t** argv) {
   // The console shows the UTF-8 text of paths and messages as it is.
   SetConsoleOutputCP(CP_UTF8);

@@ -73,12 +73,14 @@ class Win32FileSink : public RandomAccessSink {
   uint64_t position_ = 0;
 };
 
-std::wstring FolderOf(const std::wstring& path) {
+// The folder part of a path with its last separator ("C:\\pics\\", "C:\\",
+// "C:" for a drive's current folder), or nothing for a bare file name.
+std::wstring FolderPrefixOf(const std::wstring& path) {
   const size_t separator = path.find_last_of(L"\\/:");
-  if (separator == std::wstring::npos) return L".";
-  if (path[separator] == L':') return path.substr(0, separator + 1);
-  return separator == 0 ? path.substr(0, 1) : path.substr(0, separator);
+  return separator == std::wstring::npos ? std::wstring() : path.substr(0, separator + 1);
 }
+
+constexpr int kTemporaryNameAttempts = 64;
 
 constexpr int kMoveAttempts = 5;
 constexpr DWORD kMoveRetryMilliseconds = 20;
@@ -94,12 +96,24 @@ bool HeldWithoutDeleteSharing(const std::wstring& path) {
 // Deletes the temporary file unless it was moved into place.
 class TemporaryFile {
  public:
-  explicit TemporaryFile(const std::wstring& folder) {
-    wchar_t name[MAX_PATH + 16] = {};
-    if (GetTempFileNameW(folder.c_str(), L"sw", 0, name) == 0) return;
-    name_ = name;
-    file_.Reset(CreateFileW(name_.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                            FILE_ATTRIBUTE_NORMAL, nullptr));
+  // A new file "swXXXXXXXX.tmp" in the folder, named here rather than by
+  // GetTempFileName, whose folder may not be longer than MAX_PATH - 14.
+  explicit TemporaryFile(const std::wstring& folderPrefix) {
+    static LONG counter = 0;
+    const DWORD seed = GetCurrentProcessId() * 2654435761u ^ GetTickCount();
+    for (int attempt = 0; attempt < kTemporaryNameAttempts; ++attempt) {
+      std::wstring name = folderPrefix + L"sw";
+      const DWORD unique = seed + static_cast<DWORD>(InterlockedIncrement(&counter)) * 40503u;
+      for (int shift = 28; shift >= 0; shift -= 4) name += L"0123456789abcdef"[(unique >> shift) & 0xF];
+      name += L".tmp";
+      file_.Reset(CreateFileW(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                              FILE_ATTRIBUTE_NORMAL, nullptr));
+      if (file_) {
+        name_ = name;
+        return;
+      }
+      if (GetLastError() != ERROR_FILE_EXISTS) return;
+    }
   }
   ~TemporaryFile() {
     file_.Reset();
@@ -170,7 +184,7 @@ void ReplaceFileWith(const std::string& path, const std::function<void(RandomAcc
       (attributes != INVALID_FILE_ATTRIBUTES && (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY))))
     throw msg::FileCreate(path);
   if (attributes != INVALID_FILE_ATTRIBUTES && HeldWithoutDeleteSharing(wide)) throw msg::FileCreate(path);
-  TemporaryFile temporary(FolderOf(wide));
+  TemporaryFile temporary(FolderPrefixOf(wide));
   if (!temporary.Opened()) throw msg::FileCreate(path);
   Win32FileSink sink(temporary.Get());
   write(sink);

@@ -55,7 +55,10 @@ class Child {
   Child(const std::vector<std::string>& args, const std::string& errorFile) {
 #ifdef _WIN32
     std::wstring command = L"\"" + StretchProgram().wstring() + L"\"";
-    for (const std::string& arg : args) command += L" \"" + Utf8ToWide(arg) + L"\"";
+    // Quoted only where a blank needs it, so that a wildcard reaches the
+    // program's own expansion as a shell would pass it.
+    for (const std::string& arg : args)
+      command += arg.empty() || arg.find(' ') != std::string::npos ? L" \"" + Utf8ToWide(arg) + L"\"" : L" " + Utf8ToWide(arg);
     SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
     UniqueFileHandle error(CreateFileW(Utf8ToWide(errorFile).c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit,
                                        CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
@@ -224,6 +227,18 @@ TEST_F(StretchProcess, CtrlBreakStopsItTheSameWay) {
   if (!ExpectAnInterruptedBatchToLeaveEverythingAsItWas(
           [](Child& child) { return child.SendConsoleEvent(CTRL_BREAK_EVENT); }, 1))
     GTEST_SKIP() << "this system sends no Ctrl+Break";
+}
+
+// cmd and PowerShell pass *.jpg on as it is; the program expands it, as
+// other systems' shells do.
+TEST_F(StretchProcess, WildcardsInTheSourcesAreExpanded) {
+  Source("one.jpg", 30, 20);
+  Source("two.jpg", 20, 30);
+  const fs::path out = folder.Path() / "out";
+  fs::create_directory(out);
+  Child child({"-W", "10", "-o", out.u8string(), (folder.Path() / "*.jpg").u8string()}, folder.File("errors.txt"));
+  EXPECT_EQ(child.Wait(), 0);
+  EXPECT_EQ(Entries(out), (std::vector<std::string>{"one.jpg", "two.jpg"}));
 }
 
 TEST_F(StretchProcess, ATargetHeldOpenWithoutDeleteSharingCannotBeCreated) {
