@@ -60,10 +60,10 @@
 // T + (y - Y0) x dY, an exact product (fact 1) plus one addition whose exact
 // result is a double; so that is what is computed.
 //
-// Lane by lane. The kernels (ExactKernelsSse2.cpp, ExactKernelsAvx2.cpp,
-// ExactKernelsAvx512.cpp, chosen by KernelDispatch.cpp) make these same
-// operations and checks in every lane of a register, 2, 4 or 8 doubles wide.
-// Where that needs care:
+// Lane by lane. The kernels of the slopes and final values
+// (ExactKernelsSse2.cpp, ExactKernelsAvx2.cpp, ExactKernelsAvx512.cpp, chosen
+// by KernelDispatch.cpp) make these same operations and checks in every lane
+// of a register, 2, 4 or 8 doubles wide. Where that needs care:
 //  - Conversions. Single to double and 32-bit integer to double are exact;
 //    double to single rounds as MXCSR says, which the resampler's guard sets
 //    in every thread to nearest, without flush-to-zero (a denormal result
@@ -77,9 +77,7 @@
 //  - The rounding checks. Each lane's verdict is that lane of a compare mask
 //    (a movemask or an AVX-512 mask register), and the element listed for
 //    redoing is that lane's own: element i + j for lane j of the step at i.
-//    The row values' element order (column j / 3, byte j % 3 of its pixels)
-//    is made by fixed permutations of the per-column lanes, the same for
-//    the samples, the shift that picks the byte, and the weight.
+//    Every width lists exactly the elements SSE2 lists.
 //  - Denormals. Their exponent field reads as 0 in the lane, as above; their
 //    values convert exactly (no denormals-are-zero).
 //  - The 1.5*2^52 trick. Each lane's low 32 bits of the double's pattern are
@@ -90,15 +88,13 @@
 //    step on a zero-padded copy, AVX2 loads and stores it with vmaskmov
 //    (masked lanes are neither read nor faulted on, and read as 0), AVX-512
 //    under a lane mask. A lane of zeros passes every check; it is neither
-//    stored nor listed. The row-value kernels take whole steps only and leave
-//    the rest of a row to the element-wise loop.
-//  - Gathers. The row-value kernels read each sample pixel as a 4-byte word
-//    at a 32-bit offset. The caller gives them only columns whose words end
-//    before the last pixel the call reads (whose fourth byte may lie beyond
-//    the samples), and offsets below 2^31. The weight x - X0 is a 32-bit
-//    integer (0 <= X0 <= x < 2^29), converted exactly.
+//    stored nor listed.
 //  - The stack. Windows aligns it to 16 bytes only, so no aligned load or
 //    store touches stack data and helpers that take vectors are inlined.
+// The row values stay element by element at every width: each needs two
+// samples picked by column and dT picked by their difference, and the
+// gathers that would pick them in registers were slower here than the
+// loop's own loads.
 //
 // Every value for which a check fails is computed again in extended
 // precision, exactly as the formula says, from the same single-precision
@@ -108,7 +104,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstring>
 
 #include "image/KernelSet.h"
 #include "image/X87.h"
@@ -214,21 +209,7 @@ uint64_t RowValues(const ResizePlan& plan, const uint8_t* samples, size_t step, 
   // one exact product (fact 1) and one addition whose exact result is a
   // double (fact 2), as computed here.
   if (plan.fast && plan.allSlopesExact) {
-    int32_t x = first;
-    if (first < end) {
-      // The vector kernels read 4-byte words at sample pixels. Columns never
-      // decrease (x / ScaleX doesn't), so the last output columns reference
-      // the last pixel, whose fourth byte may lie beyond the samples; every
-      // word before that pixel ends inside it. Offsets are 32-bit lanes.
-      const int32_t last = column[end - 1];
-      int32_t wordsEnd = end;
-      while (wordsEnd > first && column[wordsEnd - 1] == last) --wordsEnd;
-      const KernelSet& kernels = ActiveKernels();
-      const uint64_t farthest = (static_cast<uint64_t>(last - origin) + 1) * step + 4;
-      if (wordsEnd - first >= kernels.rowValueColumns && farthest < (uint64_t{1} << 31))
-        x = kernels.rowValues(RowValueSource{samples, step, origin, column, anchor, slope}, first, wordsEnd, out);
-    }
-    for (; x < end; ++x) {
+    for (int32_t x = first; x < end; ++x) {
       const uint8_t* left = samples + static_cast<size_t>(column[x] - origin) * step;
       const uint8_t* right = left + step;
       const double wx = weight[x];

@@ -110,51 +110,6 @@ int Finals(const float* top, const float* slope, double weight, int sumBits, uin
   return listed;
 }
 
-// Eight output columns a step are 24 elements, three registers: lane j of
-// register `part` is element 8 x part + j of the step, which belongs to
-// column (8 x part + j) / 3 and is byte (8 x part + j) % 3 of its pixels.
-ALWAYS_INLINE void RowValuePart(__m256i leftWords, __m256i rightWords, __m256i weights, __m256i columnOf,
-                         __m256i shiftOf, const float* slope, float* out) {
-  const __m256i lowByte = _mm256_set1_epi32(0xFF);
-  const __m256i p0 =
-      _mm256_and_si256(_mm256_srlv_epi32(_mm256_permutevar8x32_epi32(leftWords, columnOf), shiftOf), lowByte);
-  const __m256i p1 =
-      _mm256_and_si256(_mm256_srlv_epi32(_mm256_permutevar8x32_epi32(rightWords, columnOf), shiftOf), lowByte);
-  const __m256 dT = _mm256_i32gather_ps(slope, _mm256_sub_epi32(p1, p0), 4);
-  const __m256i w = _mm256_permutevar8x32_epi32(weights, columnOf);
-  const __m256d low = _mm256_add_pd(_mm256_cvtepi32_pd(_mm256_castsi256_si128(p0)),
-                                    _mm256_mul_pd(_mm256_cvtepi32_pd(_mm256_castsi256_si128(w)), LowHalf(dT)));
-  const __m256d high = _mm256_add_pd(_mm256_cvtepi32_pd(_mm256_extracti128_si256(p0, 1)),
-                                     _mm256_mul_pd(_mm256_cvtepi32_pd(_mm256_extracti128_si256(w, 1)), HighHalf(dT)));
-  _mm256_storeu_ps(out, Singles(low, high));
-}
-
-int32_t RowValues(const RowValueSource& source, int32_t first, int32_t end, float* out) {
-  const __m256i origin = _mm256_set1_epi32(source.origin);
-  const __m256i step = _mm256_set1_epi32(static_cast<int32_t>(source.step));
-  const __m256i lane = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
-  const int* left = reinterpret_cast<const int*>(source.samples);
-  const int* right = reinterpret_cast<const int*>(source.samples + source.step);
-  const float* slope = source.slope + 255;
-  int32_t x = first;
-  for (; x + 8 <= end; x += 8) {
-    const __m256i columns = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(source.column + x));
-    const __m256i offset = _mm256_mullo_epi32(_mm256_sub_epi32(columns, origin), step);
-    const __m256i leftWords = _mm256_i32gather_epi32(left, offset, 1);
-    const __m256i rightWords = _mm256_i32gather_epi32(right, offset, 1);
-    const __m256i weights = _mm256_sub_epi32(_mm256_add_epi32(_mm256_set1_epi32(x), lane),
-                                             _mm256_loadu_si256(reinterpret_cast<const __m256i*>(source.anchor + x)));
-    float* to = out + 3 * static_cast<size_t>(x);
-    RowValuePart(leftWords, rightWords, weights, _mm256_setr_epi32(0, 0, 0, 1, 1, 1, 2, 2),
-                 _mm256_setr_epi32(0, 8, 16, 0, 8, 16, 0, 8), slope, to);
-    RowValuePart(leftWords, rightWords, weights, _mm256_setr_epi32(2, 3, 3, 3, 4, 4, 4, 5),
-                 _mm256_setr_epi32(16, 0, 8, 16, 0, 8, 16, 0), slope, to + 8);
-    RowValuePart(leftWords, rightWords, weights, _mm256_setr_epi32(5, 5, 6, 6, 6, 7, 7, 7),
-                 _mm256_setr_epi32(8, 16, 0, 8, 16, 0, 8, 16), slope, to + 16);
-  }
-  return x;
-}
-
 // Eight pixels a step: the 24 bytes of pixels 0-3 and 4-7 put into the two
 // halves, each 3 bytes spread to 4 with a zero.
 void Pack(const uint8_t* channels, int32_t width, uint8_t* target) {
@@ -178,6 +133,6 @@ void Pack(const uint8_t* channels, int32_t width, uint8_t* target) {
 
 }  // namespace
 
-const KernelSet kAvx2Kernels = {KernelWidth::Avx2, 8, RowValues, Slopes, Finals, Pack};
+const KernelSet kAvx2Kernels = {KernelWidth::Avx2, Slopes, Finals, Pack};
 
 }  // namespace sw

@@ -90,54 +90,6 @@ int Finals(const float* top, const float* slope, double weight, int sumBits, uin
   return listed;
 }
 
-// Sixteen output columns a step are 48 elements, three registers: lane j of
-// register `part` is element 16 x part + j of the step, which belongs to
-// column (16 x part + j) / 3 and is byte (16 x part + j) % 3 of its pixels.
-ALWAYS_INLINE void RowValuePart(__m512i leftWords, __m512i rightWords, __m512i weights, __m512i columnOf,
-                                __m512i shiftOf, const float* slope, float* out) {
-  const __m512i lowByte = _mm512_set1_epi32(0xFF);
-  const __m512i p0 =
-      _mm512_and_si512(_mm512_srlv_epi32(_mm512_permutexvar_epi32(columnOf, leftWords), shiftOf), lowByte);
-  const __m512i p1 =
-      _mm512_and_si512(_mm512_srlv_epi32(_mm512_permutexvar_epi32(columnOf, rightWords), shiftOf), lowByte);
-  const __m512 dT = _mm512_i32gather_ps(_mm512_sub_epi32(p1, p0), slope, 4);
-  const __m512i w = _mm512_permutexvar_epi32(columnOf, weights);
-  const __m512d low = _mm512_add_pd(_mm512_cvtepi32_pd(_mm512_castsi512_si256(p0)),
-                                    _mm512_mul_pd(_mm512_cvtepi32_pd(_mm512_castsi512_si256(w)), LowHalf(dT)));
-  const __m512d high = _mm512_add_pd(_mm512_cvtepi32_pd(_mm512_extracti64x4_epi64(p0, 1)),
-                                     _mm512_mul_pd(_mm512_cvtepi32_pd(_mm512_extracti64x4_epi64(w, 1)), HighHalf(dT)));
-  _mm512_storeu_ps(out, Singles(low, high));
-}
-
-int32_t RowValues(const RowValueSource& source, int32_t first, int32_t end, float* out) {
-  const __m512i origin = _mm512_set1_epi32(source.origin);
-  const __m512i step = _mm512_set1_epi32(static_cast<int32_t>(source.step));
-  const __m512i lane = _mm512_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15);
-  const uint8_t* left = source.samples;
-  const uint8_t* right = source.samples + source.step;
-  const float* slope = source.slope + 255;
-  int32_t x = first;
-  for (; x + 16 <= end; x += 16) {
-    const __m512i columns = _mm512_loadu_si512(source.column + x);
-    const __m512i offset = _mm512_mullo_epi32(_mm512_sub_epi32(columns, origin), step);
-    const __m512i leftWords = _mm512_i32gather_epi32(offset, left, 1);
-    const __m512i rightWords = _mm512_i32gather_epi32(offset, right, 1);
-    const __m512i weights =
-        _mm512_sub_epi32(_mm512_add_epi32(_mm512_set1_epi32(x), lane), _mm512_loadu_si512(source.anchor + x));
-    float* to = out + 3 * static_cast<size_t>(x);
-    RowValuePart(leftWords, rightWords, weights,
-                 _mm512_setr_epi32(0, 0, 0, 1, 1, 1, 2, 2, 2, 3, 3, 3, 4, 4, 4, 5),
-                 _mm512_setr_epi32(0, 8, 16, 0, 8, 16, 0, 8, 16, 0, 8, 16, 0, 8, 16, 0), slope, to);
-    RowValuePart(leftWords, rightWords, weights,
-                 _mm512_setr_epi32(5, 5, 6, 6, 6, 7, 7, 7, 8, 8, 8, 9, 9, 9, 10, 10),
-                 _mm512_setr_epi32(8, 16, 0, 8, 16, 0, 8, 16, 0, 8, 16, 0, 8, 16, 0, 8), slope, to + 16);
-    RowValuePart(leftWords, rightWords, weights,
-                 _mm512_setr_epi32(10, 11, 11, 11, 12, 12, 12, 13, 13, 13, 14, 14, 14, 15, 15, 15),
-                 _mm512_setr_epi32(16, 0, 8, 16, 0, 8, 16, 0, 8, 16, 0, 8, 16, 0, 8, 16), slope, to + 32);
-  }
-  return x;
-}
-
 // Sixteen pixels a step: dwords 3k .. 3k + 2 (pixels 4k .. 4k + 3) into
 // quarter k, then each 3 bytes spread to 4 with a zero. The last step loads
 // and stores under byte masks.
@@ -156,6 +108,6 @@ void Pack(const uint8_t* channels, int32_t width, uint8_t* target) {
 
 }  // namespace
 
-const KernelSet kAvx512Kernels = {KernelWidth::Avx512, 16, RowValues, Slopes, Finals, Pack};
+const KernelSet kAvx512Kernels = {KernelWidth::Avx512, Slopes, Finals, Pack};
 
 }  // namespace sw

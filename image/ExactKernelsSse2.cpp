@@ -1,8 +1,7 @@
 // The kernels in SSE2, which every x86-64 processor has: two doubles a
 // register, four elements a step. A row's last one to three elements go
 // through the same step from a zero-padded copy (ExactKernels.cpp, "Lane
-// by lane"). SSE2 has no gather, so the row values stay element by element
-// here (ExactKernels.cpp).
+// by lane").
 
 #include <emmintrin.h>
 
@@ -98,8 +97,6 @@ int Finals(const float* top, const float* slope, double weight, int sumBits, uin
   return listed;
 }
 
-int32_t RowValues(const RowValueSource&, int32_t first, int32_t, float*) { return first; }
-
 void Pack(const uint8_t* channels, int32_t width, uint8_t* target) {
   for (int32_t x = 0; x < width; ++x) {
     uint32_t pixel;
@@ -111,6 +108,6 @@ void Pack(const uint8_t* channels, int32_t width, uint8_t* target) {
 
 }  // namespace
 
-const KernelSet kSse2Kernels = {KernelWidth::Sse2, 1, RowValues, Slopes, Finals, Pack};
+const KernelSet kSse2Kernels = {KernelWidth::Sse2, Slopes, Finals, Pack};
 
 }  // namespace sw

@@ -18,31 +18,8 @@
 
 namespace sw {
 
-// Row values come from one row of samples: source column c' at
-// samples + (c' - origin) x step, blue, green, red.
-struct RowValueSource {
-  const uint8_t* samples;
-  size_t step;
-  int32_t origin;
-  const int32_t* column;  // per output column: the column of its first sample
-  const int32_t* anchor;  // per output column: X0, with 0 <= X0 <= x
-  const float* slope;     // dT by sample difference + 255
-};
-
 struct KernelSet {
   KernelWidth width;
-  // Output columns a row-value step covers; the row-value kernel covers whole
-  // steps only.
-  int32_t rowValueColumns;
-
-  // T = single(P00 + (x - X0) x dT) into out[3x + c] for output columns
-  // first, first + rowValueColumns, ... as long as a whole step fits before
-  // `end`, when every dT is exact in that form (ResizePlan::allSlopesExact).
-  // It reads each sample pixel as a 4-byte word, so every word at a left or
-  // right sample of these columns must be readable. Returns the column it
-  // stopped at.
-  int32_t (*rowValues)(const RowValueSource& source, int32_t first, int32_t end, float* out);
-
   // dY = single((bottom - top) x reciprocal) for `count` elements whose
   // differences are exact in double (ResizePlan::differencesExact). Returns
   // how many elements it listed in `unsure`.

@@ -1,9 +1,9 @@
 // The resampler's per-element stages against their extended-precision
 // formulas, on values no picture gives: wild exponents, zeros, denormals,
 // ties, long mantissas. The fast paths must either be exact or step aside.
-// Each stage runs at every kernel width this processor has, on rows of every
-// length around the vector steps, from buffers that end at an inaccessible
-// page, so that a read past a row's end faults.
+// Each vector stage runs at every kernel width this processor has, on rows
+// of every length around the vector steps, from buffers that end at an
+// inaccessible page, so that a read past a row's end faults.
 
 #include <gtest/gtest.h>
 
@@ -335,10 +335,11 @@ TEST(ResamplerKernel, WiderRegistersVouchForTheSameElementsAsSse2) {
   if (KernelWidthSupported(KernelWidth::Avx2)) EXPECT_GT(listed, 1000);  // the checks did step in
 }
 
-TEST_P(ResamplerKernelWidth, RowValuesEqualTheExtendedFormula) {
+TEST(ResamplerKernel, RowValuesEqualTheExtendedFormula) {
   // T = single(x*dT + P00 - X0*dT) for every output column of a range, from
   // rows of 3- and 4-byte pixels read from an origin, as the resampler reads
-  // rows in place, copied, and from the copy of a row's last pixel.
+  // rows in place, copied, and from the copy of a row's last pixel; nothing
+  // is read beyond the last sample or written outside the range.
   std::mt19937 random(29);
   static const float scales[] = {2.0f, 3.0f, 1.5f, 0.7f, 0.25f, 1.0f / 3, 10.0f / 7, 2.5f, 17.3f, 0.051f, 1.0f};
   int checked = 0;
