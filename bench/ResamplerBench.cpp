@@ -8,6 +8,7 @@
 //   build/native/bench/engine_bench --benchmark_counters_tabular=true
 //   build/native/bench/engine_bench --kernels=sse2    (or avx2, avx512: the
 //       kernels' register width; the widest this processor has by default)
+//   bash scripts/bench-win --benchmark_filter=Enlarge   (the Windows build, under Wine)
 
 #include <benchmark/benchmark.h>
 
