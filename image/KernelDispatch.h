@@ -9,7 +9,7 @@ namespace sw {
 
 enum class KernelWidth {
   Sse2,    // two doubles a register; every x86-64 processor
-  Avx2,    // four doubles, gathers and variable permutes
+  Avx2,    // four doubles a register
   Avx512,  // eight doubles and lane masks (F, DQ, BW and VL)
 };
 
