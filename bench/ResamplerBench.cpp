@@ -6,10 +6,15 @@
 // a shared machine.
 //
 //   build/native/bench/engine_bench --benchmark_counters_tabular=true
+//   build/native/bench/engine_bench --kernels=sse2    (or avx2, avx512: the
+//       kernels' register width; the widest this processor has by default)
+//   bash scripts/bench-win --benchmark_filter=Enlarge   (the Windows build, under Wine)
 
 #include <benchmark/benchmark.h>
 
 #include <cstdint>
+#include <cstdio>
+#include <cstring>
 
 #include "ReferenceResampler.h"
 #include "image/Picture.h"
@@ -63,6 +68,7 @@ void Resize(benchmark::State& state, float scaleX, float scaleY, int threads) {
   }
   state.counters["Mpix/s"] = benchmark::Counter(static_cast<double>(pixels) / 1e6, benchmark::Counter::kIsRate);
   state.counters["threads"] = stats.threads;
+  state.SetLabel(sw::KernelWidthName(sw::ActiveKernelWidth()));
   state.counters["extended%"] =
       100.0 * static_cast<double>(stats.rowExtended + stats.slopeExtended + stats.finalExtended) /
       static_cast<double>(stats.rowValues + stats.slopeValues + stats.finalValues + 1);
@@ -93,6 +99,32 @@ BENCHMARK(Shrink)->Name("Shrink_4000x3000_to_1000x750")->ArgName("threads")->Arg
 BENCHMARK(ShrinkReference)->Name("Shrink_4000x3000_to_1000x750_reference_150_rows")
     ->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(1.0);
 
+// Takes --kernels=WIDTH off the command line and selects that width.
+bool SelectKernels(int& argc, char** argv) {
+  for (int i = 1; i < argc; ++i) {
+    if (std::strncmp(argv[i], "--kernels=", 10) != 0) continue;
+    const char* name = argv[i] + 10;
+    bool selected = false;
+    for (sw::KernelWidth width : {sw::KernelWidth::Sse2, sw::KernelWidth::Avx2, sw::KernelWidth::Avx512})
+      if (std::strcmp(name, sw::KernelWidthName(width)) == 0) selected = sw::SelectKernelWidth(width);
+    if (!selected) {
+      std::fprintf(stderr, "kernels %s: unknown or not available here\n", name);
+      return false;
+    }
+    for (int j = i; j + 1 < argc; ++j) argv[j] = argv[j + 1];
+    --argc;
+    --i;
+  }
+  return true;
+}
+
 }  // namespace
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv) {
+  if (!SelectKernels(argc, argv)) return 2;
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}

@@ -32,8 +32,8 @@
 //       - for B - T once per call, from the same bounds: every T is a multiple
 //         of the finest such 2^g and below the largest bound (both checks
 //         are made with the column tables, ResizePlan.cpp);
-//       - for v per element, from the exponents of dY and T (FinalKernel),
-//         and where they don't suffice by Knuth's TwoSum, whose error term is
+//       - for v per element, from the exponents of dY and T (below), and
+//         where they don't suffice by Knuth's TwoSum, whose error term is
 //         exactly the rounding error of each addition.
 //  3. When the inputs of a single-precision store are equal, the stores are.
 //  4. The slope's quotient is rounded twice in extended precision (to 64
@@ -48,100 +48,72 @@
 //  5. For an integer-valued rounding of an exact double v, |v| < 2^51, the
 //     double v + 1.5*2^52 lies where the grid is the integers, so it is
 //     Round(v) (ties to even) plus a constant whose low 32 bits are zero.
+//
+// The exponents of v = Round(y*dY + T - Y0*dY): with biased exponents eD of
+// dY and eT of T (both taken as 0 for zero and denormals, which only makes
+// the bounds safer), every term is a multiple of 2^(min(eD, eT) - 150) and
+// every partial sum is below 2^(max(eD + L, eT) - 125), where y + Y0 < 2^L.
+// That is a double when max(eD + L, eT) - min(eD, eT) <= 28, that is when
+// L <= 28 and -28 <= eD - eT <= 28 - L. A zero dY or T leaves only products
+// of an integer below 2^29 and a single, which are exact anyway. eD, eT <=
+// 148 keeps |v| below 2^51 (fact 5). When every step is exact the value is
+// T + (y - Y0) x dY, an exact product (fact 1) plus one addition whose exact
+// result is a double; so that is what is computed.
+//
+// Lane by lane. The kernels of the slopes and final values
+// (ExactKernelsSse2.cpp, ExactKernelsAvx2.cpp, ExactKernelsAvx512.cpp, chosen
+// by KernelDispatch.cpp) make these same operations and checks in every lane
+// of a register, 2, 4 or 8 doubles wide. Where that needs care:
+//  - Conversions. Single to double and 32-bit integer to double are exact;
+//    double to single rounds as MXCSR says, which the resampler's guard sets
+//    in every thread to nearest, without flush-to-zero (a denormal result
+//    would become 0) or denormals-are-zero (a denormal T or dY would be read
+//    as 0). No instruction with a rounding of its own (AVX-512's embedded
+//    rounding, truncating conversions of values) is used.
+//  - No fused multiply-add. The files are built without -mfma and with
+//    -ffp-contract=off; AVX-512F has fused instructions of its own, which
+//    only contraction would emit. (Every product here that meets an addition
+//    is exact, so fusing would not even change a value, but none is emitted.)
+//  - The rounding checks. Each lane's verdict is that lane of a compare mask
+//    (a movemask or an AVX-512 mask register), and the element listed for
+//    redoing is that lane's own: element i + j for lane j of the step at i.
+//    Every width lists exactly the elements SSE2 lists.
+//  - Denormals. Their exponent field reads as 0 in the lane, as above; their
+//    values convert exactly (no denormals-are-zero).
+//  - The 1.5*2^52 trick. Each lane's low 32 bits of the double's pattern are
+//    taken (SSE2 and AVX2 by shuffling the even 32-bit words together,
+//    AVX-512 by vpmovqb, which keeps each 64-bit lane's low byte): the low 8
+//    bits of Round(v) in two's complement, as in fact 5.
+//  - Lanes past the row's end are never read from memory: SSE2 runs the last
+//    step on a zero-padded copy, AVX2 loads and stores it with vmaskmov
+//    (masked lanes are neither read nor faulted on, and read as 0), AVX-512
+//    under a lane mask. A lane of zeros passes every check; it is neither
+//    stored nor listed.
+//  - The stack. Windows aligns it to 16 bytes only, so no aligned load or
+//    store touches stack data and helpers that take vectors are inlined.
+// The row values stay element by element at every width: each needs two
+// samples picked by column and dT picked by their difference, and the
+// gathers that would pick them in registers were slower here than the
+// loop's own loads.
+//
 // Every value for which a check fails is computed again in extended
 // precision, exactly as the formula says, from the same single-precision
-// inputs. The tests compare all of it against a plain per-pixel evaluation,
-// and the per-element stages against their formulas on adversarial values.
+// inputs (v first by TwoSum in double). The tests compare all of it, at every
+// register width, against a plain per-pixel evaluation, and the per-element
+// stages against their formulas on adversarial values.
 
-#include <emmintrin.h>
-
+#include <algorithm>
 #include <cmath>
-#include <cstring>
 
+#include "image/KernelSet.h"
 #include "image/X87.h"
 
 namespace sw {
 namespace {
 
-// The per-element kernels of the fast path, in SSE2 (every x86-64 has it):
-// two doubles a vector, four elements a step. Each element whose double
-// value can't be vouched for goes to `redo`; a remainder of fewer than four
-// elements goes to `redo` too.
-
-// dY = single((B - T) / ScaleY) for row values whose differences are known to
-// be exact in double (fact 2, by the bound made with the column tables) and
-// whose nonzero quotients are known to be far above the single denormals.
-// The quotient is formed as (B - T) x (1 / ScaleY): within 3 ulp53 of the
-// true quotient, so fact 4 holds with the interval widened to q x 2^-46
-// (more than 60 ulp53) either side.
-template <typename Redo>
-void SlopeKernel(const float* top, const float* bottom, double reciprocal, float* slope, int count, Redo&& redo) {
-  const __m128d r = _mm_set1_pd(reciprocal), widening = _mm_set1_pd(0x1p-46);
-  int i = 0;
-  for (; i + 4 <= count; i += 4) {
-    const __m128 t4 = _mm_loadu_ps(top + i), b4 = _mm_loadu_ps(bottom + i);
-    const __m128d qLow = _mm_mul_pd(_mm_sub_pd(_mm_cvtps_pd(b4), _mm_cvtps_pd(t4)), r);
-    const __m128d qHigh =
-        _mm_mul_pd(_mm_sub_pd(_mm_cvtps_pd(_mm_movehl_ps(b4, b4)), _mm_cvtps_pd(_mm_movehl_ps(t4, t4))), r);
-    const __m128d marginLow = _mm_mul_pd(qLow, widening), marginHigh = _mm_mul_pd(qHigh, widening);
-    const __m128 below = _mm_movelh_ps(_mm_cvtpd_ps(_mm_sub_pd(qLow, marginLow)), _mm_cvtpd_ps(_mm_sub_pd(qHigh, marginHigh)));
-    const __m128 above = _mm_movelh_ps(_mm_cvtpd_ps(_mm_add_pd(qLow, marginLow)), _mm_cvtpd_ps(_mm_add_pd(qHigh, marginHigh)));
-    _mm_storeu_ps(slope + i, _mm_movelh_ps(_mm_cvtpd_ps(qLow), _mm_cvtpd_ps(qHigh)));
-    if (const int unsure = _mm_movemask_ps(_mm_cmpneq_ps(below, above))) {
-      for (int j = 0; j < 4; ++j)
-        if (unsure & (1 << j)) redo(i + j);
-    }
-  }
-  for (; i < count; ++i) redo(i);
-}
-
-// v = Round(y*dY + T - Y0*dY), the low 8 bits kept, facts 1, 2 and 5.
-// Exactness is read off the exponents: with biased exponents eD of dY and eT
-// of T (both taken as 0 for zero and denormals, which only makes the bounds
-// below safer), every term is a multiple of 2^(min(eD, eT) - 150) and every
-// partial sum is below 2^(max(eD + L, eT) - 125), where y + Y0 < 2^L. That is
-// a double when max(eD + L, eT) - min(eD, eT) <= 28, that is when L <= 28 and
-// -28 <= eD - eT <= 28 - L. A zero dY or T leaves only products of an integer
-// below 2^29 and a single, which are exact anyway. eD, eT <= 148 keeps |v|
-// below 2^51, where the low 32 bits of the double v + 1.5 x 2^52 are the
-// rounded v (ties to even) in two's complement.
-// When every step is exact the value is T + (y - Y0) x dY, a product that is
-// exact by fact 1 plus one addition whose exact result is a double; so that
-// is what is computed.
-template <typename Redo>
-void FinalKernel(const float* top, const float* slope, int32_t y, int64_t y0, int sumBits, uint8_t* out, int count,
-                 Redo&& redo) {
-  const __m128d weight = _mm_set1_pd(static_cast<double>(y - y0)), shifter = _mm_set1_pd(0x1.8p52);
-  const __m128i aboveLimit = _mm_set1_epi32(28 - sumBits), belowLimit = _mm_set1_epi32(-28),
-                exponentLimit = _mm_set1_epi32(148), lowByte = _mm_set1_epi32(0xFF);
-  int i = 0;
-  for (; i + 4 <= count; i += 4) {
-    const __m128 t4 = _mm_loadu_ps(top + i), d4 = _mm_loadu_ps(slope + i);
-    const __m128i eT = _mm_srli_epi32(_mm_slli_epi32(_mm_castps_si128(t4), 1), 24);
-    const __m128i eD = _mm_srli_epi32(_mm_slli_epi32(_mm_castps_si128(d4), 1), 24);
-    const __m128i spread = _mm_sub_epi32(eD, eT);
-    const __m128 zero = _mm_setzero_ps();
-    const __m128i anyZero = _mm_castps_si128(_mm_or_ps(_mm_cmpeq_ps(t4, zero), _mm_cmpeq_ps(d4, zero)));
-    const __m128i wide = _mm_andnot_si128(
-        anyZero, _mm_or_si128(_mm_cmpgt_epi32(spread, aboveLimit), _mm_cmplt_epi32(spread, belowLimit)));
-    const __m128i large = _mm_or_si128(_mm_cmpgt_epi32(eD, exponentLimit), _mm_cmpgt_epi32(eT, exponentLimit));
-    const __m128d dLow = _mm_cvtps_pd(d4), dHigh = _mm_cvtps_pd(_mm_movehl_ps(d4, d4));
-    const __m128d vLow = _mm_add_pd(_mm_mul_pd(weight, dLow), _mm_cvtps_pd(t4));
-    const __m128d vHigh = _mm_add_pd(_mm_mul_pd(weight, dHigh), _mm_cvtps_pd(_mm_movehl_ps(t4, t4)));
-    const __m128i bitsLow = _mm_castpd_si128(_mm_add_pd(vLow, shifter));
-    const __m128i bitsHigh = _mm_castpd_si128(_mm_add_pd(vHigh, shifter));
-    const __m128i values = _mm_and_si128(
-        _mm_unpacklo_epi64(_mm_shuffle_epi32(bitsLow, 0x08), _mm_shuffle_epi32(bitsHigh, 0x08)), lowByte);
-    const __m128i bytes = _mm_packus_epi16(_mm_packs_epi32(values, values), _mm_setzero_si128());
-    const int32_t packed = _mm_cvtsi128_si32(bytes);
-    std::memcpy(out + i, &packed, 4);
-    if (const int unsure = _mm_movemask_ps(_mm_castsi128_ps(_mm_or_si128(wide, large)))) {
-      for (int j = 0; j < 4; ++j)
-        if (unsure & (1 << j)) redo(i + j);
-    }
-  }
-  for (; i < count; ++i) redo(i);
-}
+// The vector kernels take a row in chunks, listing the elements they can't
+// vouch for on the stack.
+constexpr int kChunk = 1024;
 
 // The same value with each addition and subtraction checked by TwoSum, for
 // elements the exponents can't vouch for; false when it can't be vouched for
@@ -177,10 +149,16 @@ uint64_t SlopeRow(const float* top, const float* bottom, Extended scaleY, double
     slope[i] = ExtendedSlope(bottom[i], top[i], scaleY);
     ++extended;
   };
-  if (kernel) {
-    SlopeKernel(top, bottom, reciprocal, slope, count, redo);
-  } else {
+  if (!kernel) {
     for (int i = 0; i < count; ++i) redo(i);
+    return extended;
+  }
+  const KernelSet& kernels = ActiveKernels();
+  int32_t unsure[kChunk];
+  for (int start = 0; start < count; start += kChunk) {
+    const int n = std::min(kChunk, count - start);
+    const int listed = kernels.slopes(top + start, bottom + start, reciprocal, slope + start, n, unsure);
+    for (int j = 0; j < listed; ++j) redo(start + unsure[j]);
   }
   return extended;
 }
@@ -193,10 +171,17 @@ uint64_t FinalRow(const float* top, const float* slope, int32_t y, int64_t y0, b
     ++extended;
   };
   const int sumBits = BitLength(y + y0);
-  if (fast && sumBits <= 28) {
-    FinalKernel(top, slope, y, y0, sumBits, out, count, redo);
-  } else {
+  if (!fast || sumBits > 28) {
     for (int i = 0; i < count; ++i) redo(i);
+    return extended;
+  }
+  const KernelSet& kernels = ActiveKernels();
+  const double weight = static_cast<double>(y - y0);
+  int32_t unsure[kChunk];
+  for (int start = 0; start < count; start += kChunk) {
+    const int n = std::min(kChunk, count - start);
+    const int listed = kernels.finals(top + start, slope + start, weight, sumBits, out + start, n, unsure);
+    for (int j = 0; j < listed; ++j) redo(start + unsure[j]);
   }
   return extended;
 }
@@ -254,13 +239,7 @@ uint64_t RowValues(const ResizePlan& plan, const uint8_t* samples, size_t step, 
 }
 
 void PackPixels(const uint8_t* channels, int32_t width, uint8_t* target) {
-  // Blue, green, red and a zero byte; `channels` has a spare byte at its end.
-  for (int32_t x = 0; x < width; ++x) {
-    uint32_t pixel;
-    std::memcpy(&pixel, channels + 3 * static_cast<size_t>(x), 4);
-    pixel &= 0x00FFFFFFu;
-    std::memcpy(target + 4 * static_cast<size_t>(x), &pixel, 4);
-  }
+  ActiveKernels().pack(channels, width, target);
 }
 
 namespace resampler_internals {

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 
+#include "image/KernelDispatch.h"  // SelectKernelWidth: the register width of the kernels
 #include "image/Picture.h"
 #include "image/Resampler.h"
 

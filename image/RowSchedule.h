@@ -11,11 +11,21 @@
 // thread's task (whose thread may have been descheduled); only when there
 // is nothing left to take it waits. The destructor stops and joins every
 // worker, on every way out.
+//
+// The hand-offs are atomics: a task's remaining rows are one word that its
+// thread and the calling thread shrink from either end by compare-and-swap,
+// and a made row is marked in the ring with a release store. A thread
+// blocks only when it has nothing to do: the calling thread, after spinning
+// briefly, for a row another thread is making; a worker for the window to
+// move on. Each is woken only when it is known to wait. Under Wine every
+// block and wake-up is a round trip to its server, so there they are rare.
 
+#include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <exception>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -41,32 +51,40 @@ class RowSchedule {
   void Reported(int32_t rows);
 
  private:
-  struct Task {
-    int32_t next = 0;  // rows next .. end - 1 are still to be made
-    int32_t end = 0;
+  // Rows next .. end - 1 of a task still to be made, as next | end << 32.
+  struct alignas(64) Task {
+    std::atomic<uint64_t> rows{0};
   };
 
-  size_t Slot(int32_t row) const { return static_cast<size_t>(row) % done_.size(); }
-  bool Done(int32_t row) const { return done_[Slot(row)] != 0; }
-  bool CanClaim() const { return next_ < rows_ && next_ < reported_ + window_; }
+  size_t Slot(int32_t row) const { return static_cast<size_t>(row) % ringSize_; }
+  bool Done(int32_t row) const { return made_[Slot(row)].load(std::memory_order_acquire) == row; }
+  void MarkMade(int32_t row);
+  bool CanClaim() const;
   bool TakeOwn(int i, int32_t& row);
   bool Steal(int32_t& row);
+  void AwaitRow(int32_t y);
+  void RaiseFailure();
   void Work(int i);
 
   const int32_t rows_;
   const int32_t rowsPerTask_;
   const int32_t window_;
+  const size_t ringSize_;
   const MakeRow make_;
+  std::unique_ptr<std::atomic<int32_t>[]> made_;  // per ring slot: the last row made there
+  std::unique_ptr<Task[]> tasks_;                 // each thread's task, [0] the calling thread's
+  const int threads_;
+  std::atomic<int32_t> next_{0};      // the first row no task holds yet
+  std::atomic<int32_t> reported_{0};  // rows before it are reported
+  std::atomic<bool> stop_{false};
+  std::atomic<bool> failed_{false};
+  std::atomic<int32_t> awaited_{-1};  // the row the calling thread blocks for
+  std::atomic<int> sleepers_{0};      // workers blocked for the window
   std::vector<std::thread> workers_;
+  // Only for blocking and for the failure:
   std::mutex mutex_;
   std::condition_variable workersWake_;
   std::condition_variable mainWake_;
-  // With the mutex held, throughout:
-  bool stop_ = false;
-  int32_t next_ = 0;         // the first row no task holds yet
-  int32_t reported_ = 0;     // rows before it are reported
-  std::vector<char> done_;   // per row of the window, by row modulo its size
-  std::vector<Task> tasks_;  // each thread's task, [0] the calling thread's
   std::exception_ptr failure_;
 };
 

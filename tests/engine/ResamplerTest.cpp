@@ -3,12 +3,19 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <cstdint>
+#include <cstdio>
+#include <cstdlib>
 #include <functional>
+#include <future>
 #include <limits>
 #include <memory>
 #include <random>
+#include <stdexcept>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "ReferenceResampler.h"
@@ -16,6 +23,7 @@
 #include "image/Picture.h"
 #include "image/Resampler.h"
 #include "image/ResizeTuning.h"
+#include "image/RowSchedule.h"
 #include "image/X87.h"
 
 namespace sw {
@@ -405,6 +413,119 @@ TEST(ResamplerPaths, ExtremeFactorsAgreeWithThePlainEvaluation) {
     if (c.source == &dot) {
       EXPECT_EQ(stats.slopeExtended, stats.slopeValues);  // too fine for doubles
     }
+  }
+}
+
+
+// The schedule on its own, with rows that now and then take long on a
+// worker, so that the calling thread steals, spins and blocks.
+void SlowNowAndThen(int32_t row, int worker) {
+  if (worker != 0 && row % 37 == 5) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+}
+
+// A schedule that loses a row or a wake-up hangs; this ends the test program
+// with a failure after `seconds` instead of leaving it to the run's time limit.
+void WithinSeconds(int seconds, const std::function<void()>& scenario) {
+  auto outcome = std::make_shared<std::promise<void>>();
+  std::future<void> finished = outcome->get_future();
+  std::thread([outcome, scenario] {
+    try {
+      scenario();
+      outcome->set_value();
+    } catch (...) {
+      outcome->set_exception(std::current_exception());
+    }
+  }).detach();
+  if (finished.wait_for(std::chrono::seconds(seconds)) != std::future_status::ready) {
+    ADD_FAILURE() << "the schedule hangs";
+    std::fflush(stdout);
+    std::_Exit(1);
+  }
+  finished.get();
+}
+
+TEST(ResamplerSchedule, EveryRowIsMadeOnceAndCompleteInRowOrder) {
+  for (int threads : {1, 2, 3, 8}) {
+    for (int rowsPerTask : {1, 3, 32}) {
+      for (int32_t rows : {1, 7, 400}) {
+        SCOPED_TRACE(testing::Message() << threads << " threads, " << rowsPerTask << " rows a task, " << rows);
+        std::vector<std::atomic<int>> made(static_cast<size_t>(rows));
+        std::vector<int32_t> payload(static_cast<size_t>(rows), -1);  // plain memory, as a destination row
+        std::atomic<int> byWorkers{0};
+        WithinSeconds(60, [&] {
+          RowSchedule schedule(rows, threads, rowsPerTask, [&](int32_t row, int worker) {
+            SlowNowAndThen(row, worker);
+            payload[static_cast<size_t>(row)] = row * 3;
+            made[static_cast<size_t>(row)].fetch_add(1);
+            if (worker != 0) byWorkers.fetch_add(1);
+          });
+          for (int32_t y = 0; y < rows; ++y) {
+            schedule.Complete(y);
+            ASSERT_EQ(made[static_cast<size_t>(y)].load(), 1) << "row " << y;
+            ASSERT_EQ(payload[static_cast<size_t>(y)], y * 3) << "row " << y;
+            schedule.Reported(y + 1);
+          }
+        });
+        for (int32_t y = 0; y < rows; ++y) ASSERT_EQ(made[static_cast<size_t>(y)].load(), 1) << "row " << y;
+        if (threads == 1) EXPECT_EQ(byWorkers.load(), 0);
+      }
+    }
+  }
+}
+
+TEST(ResamplerSchedule, RowsAreMadeOnlyWithinTheWindowAheadOfTheReportedOnes) {
+  // With 3 threads and 4 rows a task the window is 64 rows; a task claimed
+  // at its edge reaches 4 rows further. An early stop after 100 rows leaves
+  // the rest unmade.
+  constexpr int32_t kRows = 5000, kReach = 64 + 4;
+  std::atomic<int32_t> reported{0}, beyond{-1}, madeRows{0};
+  WithinSeconds(60, [&] {
+    RowSchedule schedule(kRows, 3, 4, [&](int32_t row, int worker) {
+      SlowNowAndThen(row, worker);
+      if (row >= reported.load() + kReach) beyond.store(row);
+      madeRows.fetch_add(1);
+    });
+    for (int32_t y = 0; y < 100; ++y) {
+      schedule.Complete(y);
+      if (y % 10 == 0) std::this_thread::sleep_for(std::chrono::milliseconds(1));  // a slow host
+      reported.store(y + 1);
+      schedule.Reported(y + 1);
+    }
+  });
+  EXPECT_EQ(beyond.load(), -1);
+  EXPECT_LE(madeRows.load(), 100 + kReach);
+}
+
+TEST(ResamplerSchedule, AWorkersFailureIsRaisedOnTheCallingThread) {
+  // Every row a worker takes fails; the calling thread makes its own. Once
+  // a worker has failed, the calling thread must learn of it, whichever row
+  // it is at, and no row beyond the window is made.
+  for (int threads : {2, 4}) {
+    std::atomic<int> failures{0};
+    std::atomic<int32_t> farthest{-1};
+    bool raised = false;
+    WithinSeconds(60, [&] {
+      try {
+        RowSchedule schedule(2000, threads, 2, [&](int32_t row, int worker) {
+          std::this_thread::sleep_for(std::chrono::microseconds(50));
+          if (worker != 0) {
+            failures.fetch_add(1);
+            throw std::runtime_error("worker row " + std::to_string(row));
+          }
+          int32_t seen = farthest.load();
+          while (row > seen && !farthest.compare_exchange_weak(seen, row)) {
+          }
+        });
+        for (int32_t y = 0; y < 2000; ++y) {
+          schedule.Complete(y);
+          schedule.Reported(y + 1);
+        }
+      } catch (const std::runtime_error& error) {
+        raised = std::string(error.what()).rfind("worker row ", 0) == 0;
+      }
+    });
+    EXPECT_EQ(raised, failures.load() > 0) << threads << " threads";
+    if (raised) EXPECT_LT(farthest.load(), 1000) << threads << " threads";
   }
 }
 
