@@ -39,12 +39,6 @@ class RowsRead {
 
 }  // namespace
 
-int32_t RowPipeline::RowsInFlight(int threads, int rowsPerTask) {
-  // The row schedule hands out tasks within a window of max(4 x rowsPerTask x
-  // threads, 64) rows past the last row reported, a task being rowsPerTask rows.
-  return std::max(4 * rowsPerTask * threads, 64) + rowsPerTask;
-}
-
 size_t RowPipeline::SourceRowsFor(const ResizePlan& plan, int32_t outputRows) {
   // Over every run of `outputRows` output rows: from the first row's sy to
   // the last row's sy + 1, at most two rows each.
@@ -64,7 +58,7 @@ RowPipeline::RowPipeline(const ResizePlan& plan, PictureRowSource& source, Pixel
       order_(order),
       threads_(ThreadsFor(plan, 0)),
       rowsPerTask_(ResizeOptions{}.rowsPerTask),
-      ringRows_(std::min(RowsInFlight(threads_, rowsPerTask_), plan.height)),
+      ringRows_(std::min(RowSchedule::RowsInFlight(threads_, rowsPerTask_), plan.height)),
       queue_(source.Width(), source.Height(), source.Form(), SourceRowsFor(plan, ringRows_)),
       rowBytes_(4 * static_cast<size_t>(plan.width)) {
   try {

@@ -43,9 +43,9 @@ class RowPipeline {
   // to the end of the file.
   void WaitForSource();
 
-  // Output rows that may be under way at once, and the source rows they
-  // read at most: how large the two rings are.
-  static int32_t RowsInFlight(int threads, int rowsPerTask);
+  // The source rows `outputRows` consecutive output rows read at most: how
+  // large the source ring is (the output ring holds the row schedule's
+  // rows in flight).
   static size_t SourceRowsFor(const ResizePlan& plan, int32_t outputRows);
 
  private:

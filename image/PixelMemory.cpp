@@ -20,7 +20,8 @@ PixelMemory PixelMemory::Allocate(size_t bytes, bool zeroed) {
   // still refuse it.
   void* block;
   if (bytes >= kPagedBytes) {
-    block = AllocatePages(bytes);  // zero already, whatever was asked
+    // Zero already, whatever was asked; a store for overwriting is written whole.
+    block = AllocatePages(bytes, zeroed ? PageUse::Sparse : PageUse::Whole);
     memory.paged_ = true;
   } else {
     block = zeroed ? std::calloc(bytes, 1) : std::malloc(bytes);

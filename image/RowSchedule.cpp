@@ -20,11 +20,17 @@ int32_t EndOf(uint64_t rows) { return static_cast<int32_t>(static_cast<uint32_t>
 
 }  // namespace
 
+int32_t RowSchedule::RowsInFlight(int threads, int rowsPerTask) {
+  // Tasks are claimed within the window; the last one claimed may reach a
+  // task's length past it.
+  return std::max(4 * rowsPerTask * threads, 64) + rowsPerTask;
+}
+
 RowSchedule::RowSchedule(int32_t rows, int threads, int rowsPerTask, MakeRow make)
     : rows_(rows),
       rowsPerTask_(rowsPerTask),
       window_(std::max(4 * rowsPerTask * threads, 64)),
-      ringSize_(static_cast<size_t>(std::max<int64_t>(std::min<int64_t>(int64_t{window_} + rowsPerTask, rows), 1))),
+      ringSize_(static_cast<size_t>(std::max<int64_t>(std::min<int64_t>(RowsInFlight(threads, rowsPerTask), rows), 1))),
       make_(std::move(make)),
       made_(new std::atomic<int32_t>[ringSize_]),
       tasks_(new Task[static_cast<size_t>(threads)]),

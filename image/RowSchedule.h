@@ -44,6 +44,10 @@ class RowSchedule {
 
   int Workers() const { return static_cast<int>(workers_.size()); }
 
+  // How far past the rows reported a row may be made: a caller that keeps
+  // made rows in a ring of its own needs this many places.
+  static int32_t RowsInFlight(int threads, int rowsPerTask);
+
   // Returns once row y is made; a worker's failure is raised here.
   void Complete(int32_t y);
 

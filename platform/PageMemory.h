@@ -7,8 +7,13 @@
 
 namespace sw {
 
+// How a block will be touched: here and there (a picture read from a file
+// that may hold less than it claims), or every byte of it (a picture being
+// made), where the system may use large pages, one fault for many.
+enum class PageUse { Sparse, Whole };
+
 // `bytes` of zeroed, read-write memory, or null when the system refuses.
-void* AllocatePages(size_t bytes);
+void* AllocatePages(size_t bytes, PageUse use);
 // Gives back a block from AllocatePages of the same size.
 void FreePages(void* block, size_t bytes);
 

@@ -6,7 +6,10 @@ namespace sw {
 
 // Committed pages are zero-filled on first touch; until then they take no
 // physical memory.
-void* AllocatePages(size_t bytes) { return VirtualAlloc(nullptr, bytes, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE); }
+// (Large pages need a privilege users don't have, so the use changes nothing here.)
+void* AllocatePages(size_t bytes, PageUse) {
+  return VirtualAlloc(nullptr, bytes, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE);
+}
 
 void FreePages(void* block, size_t) {
   if (block) VirtualFree(block, 0, MEM_RELEASE);
