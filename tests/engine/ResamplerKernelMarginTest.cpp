@@ -4,7 +4,7 @@
 // catch a rounding, and slopes that are exact ties. Each value is built so
 // that a bare double evaluation gives another byte (or another single) than
 // the formula; the stages must give the formula's, wherever the value sits
-// in a row.
+// in a row, at every kernel width.
 
 #include <gtest/gtest.h>
 
@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "ReferenceResampler.h"
+#include "engine/KernelWidths.h"
 #include "engine/SlopeTies.h"
 #include "image/ExactKernels.h"
 
@@ -123,7 +124,10 @@ std::optional<FinalCase> NearHalfwayCase(int eD, int eT, int L, uint32_t seed) {
   return std::nullopt;
 }
 
-TEST(ResamplerKernelMargins, FinalValuesOneStepBeyondTheExponentSpread) {
+class ResamplerKernelMargins : public AtEveryKernelWidth {};
+INSTANTIATE_AT_EVERY_KERNEL_WIDTH(ResamplerKernelMargins);
+
+TEST_P(ResamplerKernelMargins, FinalValuesOneStepBeyondTheExponentSpread) {
   // dY coarser than T: the sum has about 24 + L + (eD - eT) bits, more than
   // 53 from eD - eT = 30 - L on (the final stage takes up to 28 - L).
   for (int L : {8, 12, 16, 20, 24, 27, 28}) {
@@ -153,7 +157,7 @@ TEST(ResamplerKernelMargins, FinalValuesOneStepBeyondTheExponentSpread) {
   }
 }
 
-TEST(ResamplerKernelMargins, FinalValuesPastTheExponentLimit) {
+TEST_P(ResamplerKernelMargins, FinalValuesPastTheExponentLimit) {
   // dY and T at 2^23 (biased exponent 150, two past the limit), y just
   // below 2^28 and the exponents' spread 0: v = 2^51 + 2^28 - 1 is exact in
   // double but too large for an integer to be read off its low bits after
@@ -181,7 +185,7 @@ TEST(ResamplerKernelMargins, FinalValuesPastTheExponentLimit) {
   }
 }
 
-TEST(ResamplerKernelMargins, FinalValuesWhoseDoubleStepsRoundOrOverflow) {
+TEST_P(ResamplerKernelMargins, FinalValuesWhoseDoubleStepsRoundOrOverflow) {
   struct Case {
     FinalCase c;
     const char* what;
@@ -215,7 +219,7 @@ TEST(ResamplerKernelMargins, FinalValuesWhoseDoubleStepsRoundOrOverflow) {
   ExpectFinalValuesAtEveryPosition(rounded);
 }
 
-TEST(ResamplerKernelMargins, SlopesOnExactTiesTheDoubleQuotientMisses) {
+TEST_P(ResamplerKernelMargins, SlopesOnExactTiesTheDoubleQuotientMisses) {
   // B - T with about 32 bits (T below 1 with a full mantissa, B a sample
   // value), ScaleY = s x 2^k with an odd s of up to 12 bits that divides it
   // into exactly 25 bits: a tie, kept where the double quotient misses it.
