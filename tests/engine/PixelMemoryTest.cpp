@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <vector>
 
@@ -23,9 +24,12 @@ bool AllZero(const PixelMemory& memory) {
 
 const size_t kSmall = 1000;
 const size_t kLarge = PixelMemory::kPagedBytes + 4096;
+// Past a 2 MiB large page and not a multiple of one: mapped at a large page
+// with a spare tail on Linux, which must all come back when freed.
+const size_t kHuge = (size_t{3} << 20) + 123;
 
 TEST(PixelMemory, ZeroedStoresAreZeroEvenWhereMemoryWasUsedBefore) {
-  for (size_t bytes : {kSmall, kLarge}) {
+  for (size_t bytes : {kSmall, kLarge, kHuge}) {
     for (int round = 0; round < 3; ++round) {
       PixelMemory memory = PixelMemory::Zeroed(bytes);
       ASSERT_EQ(memory.size(), bytes);
@@ -39,7 +43,7 @@ TEST(PixelMemory, ZeroedStoresAreZeroEvenWhereMemoryWasUsedBefore) {
 }
 
 TEST(PixelMemory, CopiesAreIndependentAndMovesLeaveNothingBehind) {
-  for (size_t bytes : {kSmall, kLarge}) {
+  for (size_t bytes : {kSmall, kLarge, kHuge}) {
     PixelMemory original = PixelMemory::ForOverwrite(bytes);
     for (size_t i = 0; i < bytes; ++i) original.data()[i] = static_cast<uint8_t>(i * 7);
     PixelMemory copy = original;
@@ -57,6 +61,21 @@ TEST(PixelMemory, CopiesAreIndependentAndMovesLeaveNothingBehind) {
   }
   EXPECT_TRUE(PixelMemory::Zeroed(0).empty());
 }
+
+#ifdef __linux__
+TEST(PixelMemory, StoresOfALargePageOrMoreStartAtOneOnLinux) {
+  // Else the system can't back a destination of a few megabytes with large
+  // pages, and faulting it page by page costs more than resizing into it.
+  const size_t largePage = size_t{2} << 20;
+  for (size_t bytes : {largePage, kHuge, 5 * largePage - 1}) {
+    for (int round = 0; round < 3; ++round) {
+      PixelMemory memory = PixelMemory::ForOverwrite(bytes);
+      EXPECT_EQ(reinterpret_cast<uintptr_t>(memory.data()) % largePage, 0u) << bytes;
+      std::memset(memory.data(), 1, bytes);
+    }
+  }
+}
+#endif
 
 TEST(PixelMemory, MemoryTheSystemRefusesIsTheResourceError) {
   try {
