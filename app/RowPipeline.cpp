@@ -56,7 +56,7 @@ RowPipeline::RowPipeline(const ResizePlan& plan, PictureRowSource& source, Pixel
     : plan_(plan),
       source_(source),
       order_(order),
-      threads_(ThreadsFor(plan, 0)),
+      threads_(ThreadsFor(plan, 0, kStreamedThreadedFromPixels)),
       rowsPerTask_(ResizeOptions{}.rowsPerTask),
       ringRows_(std::min(RowSchedule::RowsInFlight(threads_, rowsPerTask_), plan.height)),
       queue_(source.Width(), source.Height(), source.Form(), SourceRowsFor(plan, ringRows_)),

@@ -51,7 +51,7 @@ void ResizeBitmap(Picture& picture, float ScaleX, float ScaleY, ResizeHost& host
         ResamplerArithmetic arithmetic;
         MakeTables(plan, options.maxTableWidth);
       }
-      const int threads = ThreadsFor(plan, options.threads);
+      const int threads = ThreadsFor(plan, options.threads, kWholeThreadedFromPixels);
       makers.reserve(static_cast<size_t>(threads));
       for (int i = 0; i < threads; ++i) makers.emplace_back(plan, sourceRows);
       schedule.emplace(plan.height, threads, std::max(options.rowsPerTask, 1),

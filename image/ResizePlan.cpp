@@ -100,13 +100,10 @@ ResizePlan PlanSizes(int32_t sourceWidth, int32_t sourceHeight, float ScaleX, fl
   return plan;
 }
 
-int ThreadsFor(const ResizePlan& plan, int requested) {
+int ThreadsFor(const ResizePlan& plan, int requested, int64_t threadedFrom) {
   if (plan.width == 0 || plan.height == 0 || !plan.tables) return 1;
   if (requested > 0) return std::min(requested, 64);
-  // Small pictures are done before threads would pay for themselves: below
-  // a million pixels the work takes milliseconds, and starting a thread
-  // takes about 5 ms under Wine (0.3 ms natively).
-  if (static_cast<int64_t>(plan.width) * plan.height < (int64_t{1} << 20) || plan.width < 64) return 1;
+  if (static_cast<int64_t>(plan.width) * plan.height < threadedFrom || plan.width < 64) return 1;
   const unsigned processors = std::thread::hardware_concurrency();
   return static_cast<int>(std::clamp(processors, 1u, 16u));
 }

@@ -69,10 +69,17 @@ ResizePlan PlanSizes(int32_t sourceWidth, int32_t sourceHeight, float ScaleX, fl
 // `maxTableWidth`; the dT table alone otherwise. Under the resampler's arithmetic.
 void MakeTables(ResizePlan& plan, int32_t maxTableWidth);
 
+// From how many output pixels computing threads pay for their start (about
+// 0.3 ms each natively, 5 ms under Wine): a resize of a whole picture has
+// the processors to itself; a streamed one shares them with its decoder and
+// encoder, so a second computing thread pays only on larger pictures.
+constexpr int64_t kWholeThreadedFromPixels = int64_t{1} << 16;
+constexpr int64_t kStreamedThreadedFromPixels = int64_t{1} << 20;
+
 // Computing threads for the plan's rows, the calling one included:
-// `requested` when above 0 (at most 64); else one per processor for
-// pictures large enough to gain, and 1 for the others.
-int ThreadsFor(const ResizePlan& plan, int requested);
+// `requested` when above 0 (at most 64); else one per processor from
+// `threadedFrom` output pixels, and 1 below.
+int ThreadsFor(const ResizePlan& plan, int requested, int64_t threadedFrom);
 
 // The source rows output row y reads: sy and sy + 1, the second of them the
 // white row H when sy is the last (under the resampler's arithmetic).

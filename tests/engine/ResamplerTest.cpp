@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdint>
@@ -389,6 +390,24 @@ TEST(ResamplerPaths, EveryWayOfSpreadingAndComputingGivesTheSamePixels) {
         }
       }
     }
+  }
+}
+
+TEST(ResamplerPaths, AWholePictureTakesEveryProcessorFromSixtyFiveThousandPixels) {
+  // Left to itself the resampler threads a picture of 2^16 output pixels and
+  // more (one processor each, at most 16), and computes a smaller one alone.
+  const unsigned processors = std::thread::hardware_concurrency();
+  if (processors < 2) GTEST_SKIP() << "one processor";
+  const Picture source = RandomPicture(5, 128, 128);
+  for (const auto& c : {std::pair<int32_t, bool>{256, true}, {255, false}}) {
+    ResizeStats stats;
+    ResizeOptions options;
+    options.stats = &stats;
+    const float scaleX = static_cast<float>(c.first) / 128;
+    const Picture result = Resized(source, scaleX, 2.0f, options);
+    ASSERT_EQ(result.Width(), c.first);
+    ASSERT_EQ(result.Height(), 256);
+    EXPECT_EQ(stats.threads, c.second ? static_cast<int>(std::min(processors, 16u)) - 1 : 0) << c.first;
   }
 }
 
