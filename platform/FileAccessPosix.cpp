@@ -150,10 +150,14 @@ std::string ResolvedTarget(const std::string& path) {
 
 std::unique_ptr<InputFile> OpenInputFile(const std::string& path) {
   // POSIX has no share modes; other programs stay free to read and write.
-  const int fd = path.empty() ? -1 : ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  // Opened without blocking, so that a FIFO with no writer is refused rather
+  // than waited on for ever; only a regular file is read, in blocking mode.
+  const int fd = path.empty() ? -1 : ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) throw msg::FileOpen(path);
   struct stat info {};
-  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+  const int flags = ::fcntl(fd, F_GETFL);
+  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || flags < 0 ||
+      ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
     ::close(fd);
     throw msg::FileOpen(path);
   }

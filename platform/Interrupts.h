@@ -5,9 +5,11 @@
 
 namespace sw {
 
-// While one exists: natively SIGINT and SIGTERM, in a Windows console Ctrl+C
-// and Ctrl+Break, set the flag instead of ending the process. The previous
-// handling comes back when it goes.
+// While one exists: natively SIGINT, SIGTERM and SIGHUP (unless ignored on
+// entry; a second one ends the program at once), in a Windows console Ctrl+C
+// and Ctrl+Break (and the console's closing, for the few seconds the system
+// allows), set the flag instead of ending the process. The previous handling
+// comes back when it goes.
 class InterruptWatch {
  public:
   InterruptWatch();

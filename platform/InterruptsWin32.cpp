@@ -9,12 +9,29 @@ namespace {
 
 std::atomic<bool> requested{false};
 
+// The system ends the process when the handler of a closing console (or of
+// the end of the session) returns, or a few seconds after the event: the
+// handler holds on meanwhile, so that the program's own thread can stop
+// after its row and remove its temporary file, and its exit ends both.
+constexpr DWORD kClosingGraceMs = 4500;
+
 // Runs on a thread the system starts for the event; the program's own
 // thread notices the flag after its current row.
 BOOL WINAPI OnControl(DWORD event) {
-  if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT) return FALSE;
-  requested.store(true);
-  return TRUE;
+  switch (event) {
+    case CTRL_C_EVENT:
+    case CTRL_BREAK_EVENT:
+      requested.store(true);
+      return TRUE;
+    case CTRL_CLOSE_EVENT:
+    case CTRL_LOGOFF_EVENT:
+    case CTRL_SHUTDOWN_EVENT:
+      requested.store(true);
+      Sleep(kClosingGraceMs);
+      return TRUE;
+    default:
+      return FALSE;
+  }
 }
 
 }  // namespace

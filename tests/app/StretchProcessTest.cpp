@@ -21,6 +21,7 @@
 #else
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #endif
@@ -215,6 +216,43 @@ TEST_F(StretchProcess, SigintStopsTheBatchAfterARowWithStatus130) {
 
 TEST_F(StretchProcess, SigtermStopsItTheSameWay) {
   EXPECT_TRUE(ExpectAnInterruptedBatchToLeaveEverythingAsItWas([](Child& child) { return child.Signal(SIGTERM); }, 130));
+}
+
+TEST_F(StretchProcess, AHangUpStopsItTheSameWay) {
+  EXPECT_TRUE(ExpectAnInterruptedBatchToLeaveEverythingAsItWas([](Child& child) { return child.Signal(SIGHUP); }, 130));
+}
+
+TEST_F(StretchProcess, AnInterruptIgnoredWhenItStartedStaysIgnored) {
+  // As for a job a script starts in the background: the terminal's Ctrl+C is
+  // not meant for it.
+  const std::string source = Source("large.jpg", 1000, 800);
+  const std::string target = folder.File("out.jpg");
+  struct sigaction ignore {}, previous {};
+  ignore.sa_handler = SIG_IGN;
+  sigaction(SIGINT, &ignore, &previous);
+  Child child({"-W", "6000", "-o", target, source}, folder.File("errors.txt"));
+  sigaction(SIGINT, &previous, nullptr);
+  EXPECT_TRUE(WaitUntilWriting(child, folder.Path(), {"large.jpg", "errors.txt"}));
+  child.Signal(SIGINT);
+  EXPECT_EQ(child.Wait(), 0);
+  EXPECT_FALSE(test::ReadBytes(target).empty());
+}
+
+TEST_F(StretchProcess, AFifoAsTheSourceIsRefusedRatherThanWaitedOn) {
+  const std::string fifo = folder.File("pipe.jpg");
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  Child child({"-W", "10", "-o", folder.File("out.bmp"), fifo}, folder.File("errors.txt"));
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+  while (child.Running() && std::chrono::steady_clock::now() < deadline)
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  if (child.Running()) {
+    child.Kill();
+    child.Wait();
+    FAIL() << "still waiting on the FIFO";
+  }
+  EXPECT_EQ(child.Wait(), 1);
+  const Bytes error = test::ReadBytes(folder.File("errors.txt"));
+  EXPECT_EQ(std::string(error.begin(), error.end()), "stretch: " + fifo + ": Cannot open file " + fifo + ".\n");
 }
 #else
 TEST_F(StretchProcess, CtrlCStopsTheBatchAfterARowWithStatus1) {
