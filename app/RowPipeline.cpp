@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <new>
 #include <stdexcept>
+#include <system_error>
 
 #include "core/Messages.h"
 #include "image/ResizeTuning.h"
@@ -70,7 +71,11 @@ RowPipeline::RowPipeline(const ResizePlan& plan, PictureRowSource& source, Pixel
     } catch (const std::bad_alloc&) {
       throw msg::OutOfMemory();  // the rings are bounded by the row widths; still, the platform may refuse
     }
-    decoder_ = std::thread([this] { Decode(); });
+    try {
+      decoder_ = std::thread([this] { Decode(); });
+    } catch (const std::system_error&) {
+      throw msg::Resource();  // the system has no thread left to give
+    }
     schedule_.emplace(plan.height, threads_, rowsPerTask_, [this](int32_t y, int worker) {
       if (y - used_.load(std::memory_order_acquire) >= ringRows_) throw std::logic_error("a row ahead of the ring");
       uint8_t* target = ring_.get() + static_cast<size_t>(y % ringRows_) * rowBytes_;

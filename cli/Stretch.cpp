@@ -4,12 +4,14 @@
 #include <filesystem>
 #include <optional>
 #include <ostream>
+#include <system_error>
 
 #include "app/IntegerText.h"
 #include "app/PictureType.h"
 #include "app/RunTexts.h"
 #include "app/StreamingResize.h"
 #include "core/Messages.h"
+#include "platform/FileAccess.h"
 
 namespace sw {
 namespace {
@@ -194,6 +196,24 @@ int FormatOf(const Options& options, const std::string& byName) {
   return IsBmpPath(byName) ? kFormatBmp : kFormatJpg;
 }
 
+bool SameFile(const std::string& first, const std::string& second) {
+  return first == second || IsSameFile(first, second);
+}
+
+// Why a batch into a folder must not write `target` for sources[index]:
+// another source has written it already (as a/x.jpg and b/x.jpg both give
+// x.jpg), or it is a source still to be read. Empty when it may. A source
+// written over itself is allowed, as with a single source.
+std::string BatchClash(const std::vector<std::string>& sources, size_t index, const std::string& target,
+                       const std::vector<std::string>& written) {
+  for (const std::string& before : written)
+    if (SameFile(before, target)) return target + " was written from an earlier source";
+  for (size_t later = index + 1; later < sources.size(); ++later)
+    if (!SameFile(sources[later], sources[index]) && SameFile(sources[later], target))
+      return target + " is a later source";
+  return {};
+}
+
 }  // namespace
 
 int RunStretch(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
@@ -229,7 +249,9 @@ int RunStretch(const std::vector<std::string>& args, std::ostream& out, std::ost
     err << "stretch: " << source << ": interrupted\n";
     return environment.interruptedStatus;
   };
-  for (const std::string& source : options.sources) {
+  std::vector<std::string> written;
+  for (size_t index = 0; index < options.sources.size(); ++index) {
+    const std::string& source = options.sources[index];
     if (environment.interrupted && environment.interrupted()) return interrupted(source);
     try {
       std::string target = *options.output;
@@ -237,15 +259,25 @@ int RunStretch(const std::vector<std::string>& args, std::ostream& out, std::ost
       if (intoFolder) {
         format = FormatOf(options, source);
         target = JoinPath(*options.output, BaseName(source) + "." + FormatName(format));
+        const std::string clash = BatchClash(options.sources, index, target, written);
+        if (!clash.empty()) {
+          err << "stretch: " << source << ": not written: " << clash << "\n";
+          status = 1;
+          continue;
+        }
       } else {
         format = FormatOf(options, target);
       }
       if (!StretchOne(options, source, target, format, err, environment)) return interrupted(source);
+      written.push_back(target);
     } catch (const Error& error) {
       err << "stretch: " << source << ": " << msg::WithFinalFullStop(error.Text()) << "\n";
       status = 1;
     } catch (const std::bad_alloc&) {
       err << "stretch: " << source << ": " << msg::WithFinalFullStop(msg::OutOfMemory().Text()) << "\n";
+      status = 1;
+    } catch (const std::system_error&) {  // a thread or a lock the system could not give
+      err << "stretch: " << source << ": " << msg::WithFinalFullStop(msg::Resource().Text()) << "\n";
       status = 1;
     }
   }

@@ -154,6 +154,31 @@ TEST_F(StretchCli, BatchIntoAFolderKeepsBaseNamesAndGoesOnAfterAFailure) {
   EXPECT_EQ(SizeOf(folder.File("out/b.photo.bmp")), std::make_pair(2, 2));
 }
 
+TEST_F(StretchCli, ABatchNeverWritesOverAnotherSourcesOutputOrASourceStillToBeRead) {
+  std::filesystem::create_directories(std::filesystem::u8path(folder.File("a")));
+  std::filesystem::create_directories(std::filesystem::u8path(folder.File("b")));
+  const std::string first = Bmp("a/x.bmp", 4, 4);
+  const std::string second = Bmp("b/x.bmp", 6, 6);
+  // pic.bmp's output is pic.jpg, a source read after it; pic.jpg's own
+  // output is itself, which is allowed.
+  const std::string pic = Bmp("pic.bmp", 4, 4);
+  const std::string picJpeg = Jpeg("pic.jpg", 8, 8, false);
+  const std::vector<uint8_t> picJpegBytes = ReadBytes(picJpeg);
+
+  Outcome outcome = Stretch({"-W", "2", "-q", "-o", folder.File("a"), first, second});
+  EXPECT_EQ(outcome.status, 1);
+  EXPECT_EQ(outcome.err, "stretch: " + second + ": not written: " + first + " was written from an earlier source\n");
+  EXPECT_EQ(SizeOf(first), std::make_pair(2, 2));  // its own output, written over it
+
+  outcome = Stretch({"-W", "2", "-f", "jpg", "-q", "-o", folder.File("."), pic, picJpeg});
+  EXPECT_EQ(outcome.status, 1);
+  EXPECT_NE(outcome.err.find("stretch: " + pic + ": not written: "), std::string::npos) << outcome.err;
+  EXPECT_NE(outcome.err.find("is a later source"), std::string::npos) << outcome.err;
+  // pic.jpg was read as it was, and written over itself at the new width.
+  EXPECT_NE(ReadBytes(picJpeg), picJpegBytes);
+  EXPECT_EQ(outcome.err.find(picJpeg + ": not written"), std::string::npos);
+}
+
 TEST_F(StretchCli, ErrorTextsAreThoseOfTheErrorBox) {
   const std::string source = Bmp("s.bmp", 2, 2);
   Outcome outcome = Stretch({"-W", "12a", "-H", "x", "-o", folder.File("o.bmp"), source});
