@@ -61,6 +61,7 @@ class BmpRowSource : public PictureRowSource {
   const StoredRowForm& Form() const override { return reader_.Form(); }
   bool WriteProgressive() const override { return false; }  // no JPEG was loaded
   void HoldInMemory() override { file_.HoldInMemory(); }
+  bool PassesOverFree() const override { return true; }
 
  protected:
   // Rows are read where they lie: one passed over costs nothing.
@@ -130,8 +131,15 @@ void PictureRowSource::NextRow(uint8_t* target) {
   ++next_;
 }
 
+void PictureRowSource::PassOverTo(int32_t row) {
+  if (failure_) std::rethrow_exception(failure_);
+  if (PassesOverFree()) next_ = std::max(next_, std::min(row, Height()));
+}
+
 void PictureRowSource::Drain() {
   if (failure_) std::rethrow_exception(failure_);
+  // A file may claim far more rows than it holds: those are not visited one by one.
+  PassOverTo(Height());
   while (next_ < Height()) NextRow(nullptr);
   if (finished_) return;
   try {

@@ -28,6 +28,11 @@ class PictureRowSource {
   // call, Drain's included.
   void NextRow(uint8_t* target);
   int32_t RowsRead() const { return next_; }
+  // Whether rows are read where they lie, so that passing over any number
+  // of them costs nothing (BMP); else each is decoded in turn (JPEG).
+  virtual bool PassesOverFree() const { return false; }
+  // Passes over the rows before `row` not read yet, when PassesOverFree.
+  void PassOverTo(int32_t row);
   // The rest of the file, as the window's read goes to its end: every row
   // not read yet, then what follows them. Raises the reader's failure, the
   // one met before included.

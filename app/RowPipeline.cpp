@@ -27,6 +27,12 @@ class RowsRead {
     while (y_ < plan_.height && First() + 1 < row) ++y_, first_ = -1;
     return y_ < plan_.height && (row == First() || row == First() + 1);
   }
+  // The first row from `row` on that the resampler needs; the source's
+  // height when it needs no more.
+  int64_t NextFrom(int32_t row) {
+    if (Includes(row)) return row;
+    return y_ < plan_.height ? First() : plan_.sourceHeight;
+  }
 
  private:
   int64_t First() {
@@ -102,7 +108,12 @@ void RowPipeline::Decode() {
     for (int32_t row = source_.RowsRead(); row < source_.Height(); ++row) {
       if (!read.Includes(row)) {
         if (queue_.Closed()) return;
-        source_.NextRow(nullptr);
+        if (source_.PassesOverFree()) {
+          source_.PassOverTo(static_cast<int32_t>(std::min<int64_t>(read.NextFrom(row), source_.Height())));
+          row = source_.RowsRead() - 1;  // the loop's step brings it back
+        } else {
+          source_.NextRow(nullptr);
+        }
         continue;
       }
       uint8_t* room = queue_.Room(row);
