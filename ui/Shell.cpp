@@ -167,7 +167,12 @@ struct WindowList {
 BOOL CALLBACK DisableOne(HWND window, LPARAM parameter) {
   auto* list = reinterpret_cast<WindowList*>(parameter);
   if (window != list->except && IsWindowVisible(window) && IsWindowEnabled(window)) {
-    list->windows->push_back(window);
+    // No exception may cross the system's frames: out of memory ends the walk.
+    try {
+      list->windows->push_back(window);
+    } catch (...) {
+      return FALSE;
+    }
   }
   return TRUE;
 }

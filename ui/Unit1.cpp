@@ -153,7 +153,10 @@ void TForm1::FormClose() {
 void TForm1::Button1Click() {
   // Once the window has closed nothing may touch the released picture objects.
   if (!state_.WorkBitmap || !state_.WorkJpeg) return;
-  if (OpenDialog1.Execute()) state_.SourceFileName = WideToUtf8(OpenDialog1.FileName);
+  const bool chosen = OpenDialog1.Execute();
+  // The window may have been closed (from the taskbar) while the dialog was up.
+  if (!state_.WorkBitmap || !state_.WorkJpeg || App().IsQuitting()) return;
+  if (chosen) state_.SourceFileName = WideToUtf8(OpenDialog1.FileName);
   if (state_.SourceFileName.empty()) return;
   SetText(kEdit1, Utf8ToWide(state_.SourceFileName));
   ReadSourcePicture(state_, state_.SourceFileName);
@@ -166,13 +169,24 @@ void TForm1::N2Click() { Button1Click(); }
 void TForm1::Timer1Timer() {
   const bool ready = GetWindowTextLengthW(Control(kEdit1)) > 3 && GetWindowTextLengthW(Control(kEdit3)) != 0 &&
                      GetWindowTextLengthW(Control(kEdit4)) != 0;
+  // A disabled button can't keep the focus: it goes to the next tab stop,
+  // Edit1 (the progress bar takes none), or the keyboard would reach nothing.
+  if (!ready && GetFocus() == Control(kButton3)) SetFocus(Control(kEdit1));
   EnableWindow(Control(kButton3), ready ? TRUE : FALSE);
   EnableMenuItem(GetMenu(Handle()), kN8, MF_BYCOMMAND | (ready ? MF_ENABLED : MF_GRAYED));
 }
 
 void TForm1::Button3Click() {
-  if (!state_.WorkBitmap || !state_.WorkJpeg) return;
-  RunResize(state_, *this, *this);
+  // A run pumps messages; none of them may start another inside it.
+  if (!state_.WorkBitmap || !state_.WorkJpeg || running_) return;
+  running_ = true;
+  try {
+    RunResize(state_, *this, *this);
+  } catch (...) {
+    running_ = false;
+    throw;
+  }
+  running_ = false;
 }
 
 void TForm1::N8Click() { Button3Click(); }
@@ -191,7 +205,12 @@ void TForm1::N7Click() {
   App().SetEnabled(*this, false);
 }
 
-void TForm1::HoldInputs(bool held) { App().SetEnabled(*this, !held); }
+void TForm1::HoldInputs(bool held) {
+  // A disabled window's controls would still take keys while one of them
+  // has the focus (a Space on the check box, the format's arrows).
+  if (held && IsChild(Handle(), GetFocus())) SetFocus(nullptr);
+  App().SetEnabled(*this, !held);
+}
 
 std::string TForm1::NewWidthText() { return WideToUtf8(Text(kEdit3)); }
 

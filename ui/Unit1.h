@@ -88,6 +88,7 @@ class TForm1 : public BaseWindow, public RunInputs, public RunHost {
   void SetText(int id, const std::wstring& text);
 
   RunState state_;
+  bool running_ = false;  // within Button3Click's run
   HACCEL accelerators_ = nullptr;
   std::unique_ptr<Timer> Timer1;
   FileDialog OpenDialog1;

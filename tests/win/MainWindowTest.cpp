@@ -569,6 +569,62 @@ TEST_F(MainWindowTest, SystemCloseCommandWhileTheWindowIsDisabledEndsTheProgram)
   EXPECT_EQ(Form1->State().WorkJpeg, nullptr);
 }
 
+TEST_F(MainWindowTest, SystemCloseDuringASecondBrowseEndsTheProgramWithoutReadingAgain) {
+  const std::wstring source = folder.File(L"source.bmp");
+  test::WriteSolidBmp(source, 8, 8, 1, 2, 3);
+  Browse(source);
+  DialogDriver driver;
+  driver.Then([&](HWND dialog) {
+    SendMessageW(Form1->Handle(), WM_SYSCOMMAND, SC_CLOSE, 0);  // the taskbar's Close
+    // The close it posts is handled while the dialog is still up.
+    EXPECT_TRUE(test::PumpUntil(app, [&] { return app.IsQuitting(); }));
+    return test::CancelDialog()(dialog);
+  });
+  Click(TForm1::kButton1);
+  ASSERT_TRUE(driver.Finished());
+  EXPECT_EQ(Form1->State().WorkBitmap, nullptr);
+}
+
+TEST_F(MainWindowTest, ExecuteDuringARunStartsNoSecondRun) {
+  const std::wstring source = folder.File(L"source.bmp");
+  test::WriteSolidBmp(source, 8, 8, 1, 2, 3);
+  Browse(source);
+  Type(TForm1::kEdit3, L"4");
+  Type(TForm1::kEdit4, L"4");
+  ASSERT_TRUE(test::PumpUntil(app, [&] { return ExecuteEnabled(); }));
+  DialogDriver driver;
+  // A second save dialog would be a run inside the run: cancelled too.
+  driver.Then([&](HWND dialog) {
+    PostMessageW(Form1->Handle(), WM_COMMAND, MAKEWPARAM(TForm1::kButton3, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(Item(TForm1::kButton3)));
+    SendMessageW(Form1->Handle(), WM_COMMAND, TForm1::kN8, 0);  // "Выполнить" in the menu
+    return test::CancelDialog()(dialog);
+  });
+  driver.Then(test::CancelDialog());
+  Click(TForm1::kButton3);
+  LetThePollRun();
+  EXPECT_EQ(driver.DialogsSeen(), 1);
+  ExpectFieldsReset();
+}
+
+TEST_F(MainWindowTest, TheFocusLeavesExecuteWhenThePollDisablesIt) {
+  HWND main = Form1->Handle();
+  SetForegroundWindow(main);
+  SetActiveWindow(main);
+  const std::wstring source = folder.File(L"source.bmp");
+  test::WriteSolidBmp(source, 8, 8, 1, 2, 3);
+  Browse(source);
+  Type(TForm1::kEdit3, L"4");
+  Type(TForm1::kEdit4, L"4");
+  ASSERT_TRUE(test::PumpUntil(app, [&] { return ExecuteEnabled(); }));
+  SetFocus(Item(TForm1::kButton3));
+  ASSERT_EQ(GetFocus(), Item(TForm1::kButton3));
+  Type(TForm1::kEdit4, L"");
+  LetThePollRun();
+  EXPECT_FALSE(ExecuteEnabled());
+  EXPECT_EQ(GetFocus(), Item(TForm1::kEdit1)) << "focus on " << GetDlgCtrlID(GetFocus());
+}
+
 TEST_F(MainWindowTest, ExitFromTheMenuReleasesThePicturesOnceAndQuits) {
   EXPECT_NE(Form1->State().WorkBitmap, nullptr);
   EXPECT_NE(Form1->State().WorkJpeg, nullptr);
