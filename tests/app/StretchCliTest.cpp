@@ -167,7 +167,9 @@ TEST_F(StretchCli, ABatchNeverWritesOverAnotherSourcesOutputOrASourceStillToBeRe
 
   Outcome outcome = Stretch({"-W", "2", "-q", "-o", folder.File("a"), first, second});
   EXPECT_EQ(outcome.status, 1);
-  EXPECT_EQ(outcome.err, "stretch: " + second + ": not written: " + first + " was written from an earlier source\n");
+  // The target as stretch names it: the folder joined with the system's separator.
+  EXPECT_EQ(outcome.err.rfind("stretch: " + second + ": not written: ", 0), 0u) << outcome.err;
+  EXPECT_NE(outcome.err.find("x.bmp was written from an earlier source\n"), std::string::npos) << outcome.err;
   EXPECT_EQ(SizeOf(first), std::make_pair(2, 2));  // its own output, written over it
 
   outcome = Stretch({"-W", "2", "-f", "jpg", "-q", "-o", folder.File("."), pic, picJpeg});
