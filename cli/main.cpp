@@ -18,9 +18,28 @@
 // wmain: on Windows the shells leave that to the program.
 extern "C" int _dowildcard = -1;
 
+namespace {
+
+// The console shows the UTF-8 text of paths and messages as it is. Its code
+// page belongs to the console, which outlives the program: the one it had
+// comes back at the end.
+class Utf8ConsoleOutput {
+ public:
+  Utf8ConsoleOutput() : previous_(GetConsoleOutputCP()) { SetConsoleOutputCP(CP_UTF8); }
+  ~Utf8ConsoleOutput() {
+    if (previous_ != 0) SetConsoleOutputCP(previous_);
+  }
+  Utf8ConsoleOutput(const Utf8ConsoleOutput&) = delete;
+  Utf8ConsoleOutput& operator=(const Utf8ConsoleOutput&) = delete;
+
+ private:
+  UINT previous_;
+};
+
+}  // namespace
+
 int wmain(int argc, wchar_t** argv) {
-  // The console shows the UTF-8 text of paths and messages as it is.
-  SetConsoleOutputCP(CP_UTF8);
+  const Utf8ConsoleOutput utf8;
   std::vector<std::string> args;
   for (int i = 1; i < argc; ++i) args.push_back(sw::WideToUtf8(argv[i]));
   sw::StretchEnvironment environment;

@@ -267,6 +267,28 @@ TEST_F(StretchProcess, CtrlBreakStopsItTheSameWay) {
     GTEST_SKIP() << "this system sends no Ctrl+Break";
 }
 
+TEST_F(StretchProcess, TheConsoleGetsItsCodePageBack) {
+  // stretch.exe writes UTF-8 to its console, which outlives it: a console
+  // shared with this test must keep the code page it had.
+  const bool own = GetConsoleWindow() == nullptr && GetConsoleOutputCP() == 0 && AllocConsole();
+  const UINT original = GetConsoleOutputCP();
+  if (original == 0) GTEST_SKIP() << "no console";
+  const UINT before = original == 866 ? 437 : 866;  // anything but UTF-8
+  ASSERT_TRUE(SetConsoleOutputCP(before));
+  std::wstring command = L"\"" + StretchProgram().wstring() + L"\" --version";
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process{};
+  ASSERT_TRUE(CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                             &process));
+  WaitForSingleObject(process.hProcess, INFINITE);
+  CloseHandle(process.hProcess);
+  CloseHandle(process.hThread);
+  EXPECT_EQ(GetConsoleOutputCP(), before);
+  SetConsoleOutputCP(original);
+  if (own) FreeConsole();
+}
+
 // cmd and PowerShell pass *.jpg on as it is; the program expands it, as
 // other systems' shells do.
 TEST_F(StretchProcess, WildcardsInTheSourcesAreExpanded) {
