@@ -76,6 +76,15 @@ class MainWindowTest : public ::testing::Test {
     Click(TForm1::kButton1);
     ASSERT_TRUE(driver.Finished());
   }
+  // Browses an 8 x 8 picture and types 4 x 4: Execute becomes enabled.
+  void MakeReadyToRun() {
+    const std::wstring source = folder.File(L"source.bmp");
+    test::WriteSolidBmp(source, 8, 8, 1, 2, 3);
+    Browse(source);
+    Type(TForm1::kEdit3, L"4");
+    Type(TForm1::kEdit4, L"4");
+    ASSERT_TRUE(test::PumpUntil(app, [&] { return ExecuteEnabled(); }));
+  }
   // Browses, types the size and runs, saving to `target` in format `format`
   // (0 "bmp", 1 "jpg"); the save dialog's title and name are recorded.
   void RunTo(const std::wstring& source, const wchar_t* width, const wchar_t* height, int format,
@@ -521,12 +530,7 @@ TEST_F(MainWindowTest, TabFollowsTheTabOrderAndEnterRunsTheDefaultButton) {
                                     << GetDlgCtrlID(GetFocus()) << " wanted " << GetDlgCtrlID(expected);
   }
 
-  const std::wstring source = folder.File(L"source.bmp");
-  test::WriteSolidBmp(source, 8, 8, 1, 2, 3);
-  Browse(source);
-  Type(TForm1::kEdit3, L"4");
-  Type(TForm1::kEdit4, L"4");
-  ASSERT_TRUE(test::PumpUntil(app, [&] { return ExecuteEnabled(); }));
+  MakeReadyToRun();
   SetFocus(Item(TForm1::kEdit4));
   DialogDriver driver;
   driver.Then(test::CancelDialog());
@@ -586,12 +590,7 @@ TEST_F(MainWindowTest, SystemCloseDuringASecondBrowseEndsTheProgramWithoutReadin
 }
 
 TEST_F(MainWindowTest, ExecuteDuringARunStartsNoSecondRun) {
-  const std::wstring source = folder.File(L"source.bmp");
-  test::WriteSolidBmp(source, 8, 8, 1, 2, 3);
-  Browse(source);
-  Type(TForm1::kEdit3, L"4");
-  Type(TForm1::kEdit4, L"4");
-  ASSERT_TRUE(test::PumpUntil(app, [&] { return ExecuteEnabled(); }));
+  MakeReadyToRun();
   DialogDriver driver;
   // A second save dialog would be a run inside the run: cancelled too.
   driver.Then([&](HWND dialog) {
@@ -611,12 +610,7 @@ TEST_F(MainWindowTest, TheFocusLeavesExecuteWhenThePollDisablesIt) {
   HWND main = Form1->Handle();
   SetForegroundWindow(main);
   SetActiveWindow(main);
-  const std::wstring source = folder.File(L"source.bmp");
-  test::WriteSolidBmp(source, 8, 8, 1, 2, 3);
-  Browse(source);
-  Type(TForm1::kEdit3, L"4");
-  Type(TForm1::kEdit4, L"4");
-  ASSERT_TRUE(test::PumpUntil(app, [&] { return ExecuteEnabled(); }));
+  MakeReadyToRun();
   SetFocus(Item(TForm1::kButton3));
   ASSERT_EQ(GetFocus(), Item(TForm1::kButton3));
   Type(TForm1::kEdit4, L"");
