@@ -54,6 +54,13 @@ std::vector<uint8_t> Counting(size_t count, int step) {
   return bytes;
 }
 
+// Three colour masks, then counting pixel bytes.
+std::vector<uint8_t> MasksThen(std::vector<uint8_t> masks, size_t count, int step) {
+  const std::vector<uint8_t> pixels = Counting(count, step);
+  masks.insert(masks.end(), pixels.begin(), pixels.end());
+  return masks;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -65,20 +72,10 @@ int main(int argc, char** argv) {
       {"dib8-thirds", WithBytes(Ratio(3, 9, 9, 3, 21, 2), Counting(1024 + 108, 13))},
       {"dib16", WithBytes(Ratio(4, 5, 4, 7, 7, 1), Counting(32, 91))},
       {"dib16-565", WithBytes(Ratio(4 | 0x08, 6, 3, 13, 2, 6),
-                              [] {
-                                std::vector<uint8_t> b = {0x00, 0xF8, 0, 0, 0xE0, 0x07, 0, 0, 0x1F, 0, 0, 0};
-                                const std::vector<uint8_t> pixels = Counting(36, 71);
-                                b.insert(b.end(), pixels.begin(), pixels.end());
-                                return b;
-                              }())},
+                              MasksThen({0x00, 0xF8, 0, 0, 0xE0, 0x07, 0, 0, 0x1F, 0, 0, 0}, 36, 71))},
       {"dib24-topdown", WithBytes(Ratio(5 | 0x10, 8, 6, 10, 15, 7), Counting(144, 41))},
       {"dib32-bitfields", WithBytes(Ratio(6 | 0x08, 3, 4, 10, 3, 3),
-                                    [] {
-                                      std::vector<uint8_t> b = {0xFF, 0x03, 0, 0, 0x00, 0xFC, 0x0F, 0, 0, 0, 0xF0, 0x3F};
-                                      const std::vector<uint8_t> pixels = Counting(48, 97);
-                                      b.insert(b.end(), pixels.begin(), pixels.end());
-                                      return b;
-                                    }())},
+                                    MasksThen({0xFF, 0x03, 0, 0, 0x00, 0xFC, 0x0F, 0, 0, 0, 0xF0, 0x3F}, 48, 97))},
       {"display-no-tables", WithBytes(Ratio(0 | 0x20, 6, 5, 13, 9, 4), Counting(120, 23))},
       {"tall", WithBytes(Factors(0, 2, 2, 3.0f, 4001.7f, 1), Counting(16, 67))},
       {"wide", WithBytes(Factors(5, 1, 2, 7999.5f, 1.0f, 2), Counting(8, 101))},
