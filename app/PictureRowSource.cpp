@@ -7,8 +7,8 @@
 
 #include "app/PictureType.h"
 #include "core/Messages.h"
-#include "image/BmpRows.h"
-#include "image/JpegCodec.h"
+#include "image/bmp/BmpRows.h"
+#include "image/jpeg/JpegCodec.h"
 #include "platform/FileAccess.h"
 
 namespace sw {

@@ -8,7 +8,7 @@
 #include <memory>
 #include <string>
 
-#include "image/SourceRows.h"
+#include "image/picture/StoredRowForm.h"
 
 namespace sw {
 

@@ -1,6 +1,6 @@
 #include "app/PictureType.h"
 
-#include "image/Bmp.h"
+#include "image/bmp/Bmp.h"
 
 namespace sw {
 

@@ -3,8 +3,8 @@
 
 #include <string>
 
-#include "image/Jpeg.h"
-#include "image/Picture.h"
+#include "image/jpeg/Jpeg.h"
+#include "image/picture/Picture.h"
 
 namespace sw {
 

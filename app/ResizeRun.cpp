@@ -5,7 +5,7 @@
 #include "app/RunTexts.h"
 #include "app/ScaleFactor.h"
 #include "core/Messages.h"
-#include "image/Bmp.h"
+#include "image/bmp/Bmp.h"
 
 namespace sw {
 namespace {

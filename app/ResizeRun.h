@@ -9,9 +9,9 @@
 #include <memory>
 #include <string>
 
-#include "image/Jpeg.h"
-#include "image/Picture.h"
-#include "image/Resampler.h"
+#include "image/jpeg/Jpeg.h"
+#include "image/picture/Picture.h"
+#include "image/resize/Resampler.h"
 
 namespace sw {
 

@@ -6,8 +6,8 @@
 #include <system_error>
 
 #include "core/Messages.h"
-#include "image/ResizeTuning.h"
-#include "image/X87.h"
+#include "image/resize/ResizeTuning.h"
+#include "image/resize/X87.h"
 
 namespace sw {
 namespace {

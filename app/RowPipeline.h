@@ -16,9 +16,9 @@
 
 #include "app/PictureRowSource.h"
 #include "app/SourceRowQueue.h"
-#include "image/ResizePlan.h"
-#include "image/RowMaker.h"
-#include "image/RowSchedule.h"
+#include "image/resize/ResizePlan.h"
+#include "image/resize/RowMaker.h"
+#include "image/resize/RowSchedule.h"
 
 namespace sw {
 

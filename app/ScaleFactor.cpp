@@ -1,7 +1,7 @@
 #include "app/ScaleFactor.h"
 
 #include "core/Messages.h"
-#include "image/X87.h"
+#include "image/resize/X87.h"
 
 namespace sw {
 

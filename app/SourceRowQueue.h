@@ -15,7 +15,7 @@
 #include <stdexcept>
 #include <vector>
 
-#include "image/SourceRows.h"
+#include "image/resize/SourceRows.h"
 
 namespace sw {
 

@@ -9,10 +9,10 @@
 #include "app/RunTexts.h"
 #include "app/ScaleFactor.h"
 #include "core/Messages.h"
-#include "image/BmpRows.h"
-#include "image/JpegCodec.h"
-#include "image/ResizeTuning.h"
-#include "image/X87.h"
+#include "image/bmp/BmpRows.h"
+#include "image/jpeg/JpegCodec.h"
+#include "image/resize/ResizeTuning.h"
+#include "image/resize/X87.h"
 #include "platform/FileAccess.h"
 
 namespace sw {

@@ -17,9 +17,9 @@
 #include <cstring>
 
 #include "ReferenceResampler.h"
-#include "image/Picture.h"
-#include "image/Resampler.h"
-#include "image/ResizeTuning.h"
+#include "image/picture/Picture.h"
+#include "image/resize/Resampler.h"
+#include "image/resize/ResizeTuning.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 
 #include <cstdint>
 
-#include "image/RowSchedule.h"
+#include "image/resize/RowSchedule.h"
 
 namespace {
 

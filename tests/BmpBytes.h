@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "core/Error.h"
-#include "image/Bmp.h"
+#include "image/bmp/Bmp.h"
 
 namespace sw::test {
 

@@ -9,7 +9,7 @@
 #include <cstdio>
 #include <jpeglib.h>
 
-#include "image/Picture.h"
+#include "image/picture/Picture.h"
 
 namespace sw::jpegtest {
 

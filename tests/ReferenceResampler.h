@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "image/Picture.h"
+#include "image/picture/Picture.h"
 
 namespace sw::reference {
 

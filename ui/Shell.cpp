@@ -5,7 +5,7 @@
 
 #include "core/Error.h"
 #include "core/Messages.h"
-#include "image/X87.h"
+#include "image/resize/X87.h"
 #include "platform/WideText.h"
 #include "ui/BaseWindow.h"
 

@@ -9,7 +9,7 @@
 #include "app/PictureType.h"
 #include "app/ResizeRun.h"
 #include "core/Messages.h"
-#include "image/Bmp.h"
+#include "image/bmp/Bmp.h"
 
 namespace sw {
 namespace {

@@ -6,7 +6,7 @@
 #include "ScriptedView.h"
 #include "TempFolder.h"
 #include "cli/Stretch.h"
-#include "image/Bmp.h"
+#include "image/bmp/Bmp.h"
 
 namespace sw {
 namespace {

@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "BmpKinds.h"
-#include "image/BmpRows.h"
+#include "image/bmp/BmpRows.h"
 
 namespace sw::test {
 namespace {
@@ -18,7 +18,7 @@ void ExpectRowsOfTheWholePicture(const BmpKind& kind, const std::vector<int32_t>
   ASSERT_EQ(reader.Width(), whole.Width());
   ASSERT_EQ(reader.Height(), whole.Height());
   const StoredRowForm& form = reader.Form();
-  EXPECT_EQ(form.directStep, PictureRows(whole).DirectStep());
+  EXPECT_EQ(form.directStep, DirectStepOf(whole.BitsPerPixel(), whole.Compression()));
   std::vector<uint8_t> row(form.bytes + 1, 0xA5);
   std::vector<ColorValue> colors(static_cast<size_t>(whole.Width())), expected(colors.size());
   for (int32_t y : order) {

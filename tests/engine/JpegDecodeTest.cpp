@@ -8,7 +8,7 @@
 #include <cstdlib>
 
 #include "core/Messages.h"
-#include "image/Jpeg.h"
+#include "image/jpeg/Jpeg.h"
 #include "tests/engine/JpegTestSupport.h"
 
 namespace sw {

@@ -6,7 +6,7 @@
 
 #include <cstdlib>
 
-#include "image/Jpeg.h"
+#include "image/jpeg/Jpeg.h"
 #include "tests/engine/JpegTestSupport.h"
 
 namespace sw {

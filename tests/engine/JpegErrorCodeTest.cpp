@@ -7,7 +7,7 @@
 #include <jerror.h>
 
 #include "core/Messages.h"
-#include "image/Jpeg.h"
+#include "image/jpeg/Jpeg.h"
 #include "tests/engine/JpegTestSupport.h"
 
 namespace sw {

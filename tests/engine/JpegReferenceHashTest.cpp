@@ -5,7 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include "image/Jpeg.h"
+#include "image/jpeg/Jpeg.h"
 #include "tests/engine/JpegTestSupport.h"
 
 namespace sw {

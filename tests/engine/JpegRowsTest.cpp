@@ -4,7 +4,7 @@
 
 #include "JpegTestSupport.h"
 #include "core/Messages.h"
-#include "image/JpegCodec.h"
+#include "image/jpeg/JpegCodec.h"
 
 namespace sw {
 namespace {

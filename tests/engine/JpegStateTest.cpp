@@ -7,7 +7,7 @@
 #include <functional>
 
 #include "core/Messages.h"
-#include "image/Jpeg.h"
+#include "image/jpeg/Jpeg.h"
 #include "tests/engine/JpegTestSupport.h"
 
 namespace sw {

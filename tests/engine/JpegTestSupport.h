@@ -23,8 +23,8 @@
 #endif
 
 #include "JpegFiles.h"
-#include "image/Jpeg.h"
-#include "image/Picture.h"
+#include "image/jpeg/Jpeg.h"
+#include "image/picture/Picture.h"
 
 namespace sw::jpegtest {
 

@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include "image/KernelDispatch.h"
+#include "image/resize/KernelDispatch.h"
 
 namespace sw {
 

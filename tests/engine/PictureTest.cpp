@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "core/Error.h"
-#include "image/Picture.h"
+#include "image/picture/Picture.h"
 
 namespace sw {
 namespace {

@@ -12,8 +12,8 @@
 #include "BmpBytes.h"
 #include "ReferenceResampler.h"
 #include "core/Error.h"
-#include "image/PixelMemory.h"
-#include "image/Resampler.h"
+#include "image/picture/PixelMemory.h"
+#include "image/resize/Resampler.h"
 
 namespace sw {
 namespace {

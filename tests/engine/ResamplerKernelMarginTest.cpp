@@ -18,7 +18,7 @@
 #include "ReferenceResampler.h"
 #include "engine/KernelWidths.h"
 #include "engine/SlopeTies.h"
-#include "image/ExactKernels.h"
+#include "image/resize/ExactKernels.h"
 
 namespace sw {
 namespace {

@@ -22,11 +22,11 @@
 #include <vector>
 
 #include "KernelWidths.h"
-#include "image/ExactKernels.h"
-#include "image/KernelDispatch.h"
-#include "image/KernelSet.h"
-#include "image/ResizePlan.h"
-#include "image/X87.h"
+#include "image/resize/ExactKernels.h"
+#include "image/resize/KernelDispatch.h"
+#include "image/resize/KernelSet.h"
+#include "image/resize/ResizePlan.h"
+#include "image/resize/X87.h"
 
 namespace sw {
 namespace {

@@ -20,10 +20,10 @@
 #include "ReferenceResampler.h"
 #include "engine/KernelWidths.h"
 #include "engine/SlopeTies.h"
-#include "image/ExactKernels.h"
-#include "image/Picture.h"
-#include "image/Resampler.h"
-#include "image/ResizeTuning.h"
+#include "image/resize/ExactKernels.h"
+#include "image/picture/Picture.h"
+#include "image/resize/Resampler.h"
+#include "image/resize/ResizeTuning.h"
 
 namespace sw {
 namespace {

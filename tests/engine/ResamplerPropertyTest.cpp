@@ -12,9 +12,9 @@
 
 #include "ReferenceResampler.h"
 #include "engine/KernelWidths.h"
-#include "image/Picture.h"
-#include "image/Resampler.h"
-#include "image/ResizeTuning.h"
+#include "image/picture/Picture.h"
+#include "image/resize/Resampler.h"
+#include "image/resize/ResizeTuning.h"
 
 namespace sw {
 namespace {

@@ -21,11 +21,11 @@
 
 #include "ReferenceResampler.h"
 #include "core/Error.h"
-#include "image/Picture.h"
-#include "image/Resampler.h"
-#include "image/ResizeTuning.h"
-#include "image/RowSchedule.h"
-#include "image/X87.h"
+#include "image/picture/Picture.h"
+#include "image/resize/Resampler.h"
+#include "image/resize/ResizeTuning.h"
+#include "image/resize/RowSchedule.h"
+#include "image/resize/X87.h"
 
 namespace sw {
 namespace {

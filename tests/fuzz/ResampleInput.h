@@ -19,7 +19,7 @@
 #include <cstring>
 #include <vector>
 
-#include "image/Picture.h"
+#include "image/picture/Picture.h"
 
 namespace sw::fuzz {
 

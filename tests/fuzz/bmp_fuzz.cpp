@@ -7,7 +7,7 @@
 #include <cstring>
 
 #include "core/Error.h"
-#include "image/Bmp.h"
+#include "image/bmp/Bmp.h"
 
 namespace {
 

@@ -5,8 +5,8 @@
 #include <cstdint>
 
 #include "core/Error.h"
-#include "image/JpegCodec.h"
-#include "image/Picture.h"
+#include "image/jpeg/JpegCodec.h"
+#include "image/picture/Picture.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   try {

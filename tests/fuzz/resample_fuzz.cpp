@@ -11,8 +11,8 @@
 #include "ReferenceResampler.h"
 #include "core/Error.h"
 #include "fuzz/ResampleInput.h"
-#include "image/Resampler.h"
-#include "image/ResizeTuning.h"
+#include "image/resize/Resampler.h"
+#include "image/resize/ResizeTuning.h"
 
 namespace {
 

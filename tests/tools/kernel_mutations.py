@@ -3,15 +3,15 @@
 # test catches each: apply one textual change, rebuild the native engine
 # tests, run the margin tests (then the whole engine suite if they pass),
 # restore the file. A change marked "(sound?)" keeps the fast path exact by
-# the argument in image/ExactKernels.cpp and may survive; every other one
+# the argument in image/resize/ExactKernels.cpp and may survive; every other one
 # must be killed. Slow (a rebuild per change): run by hand, not by the test
 # command.
 #
 #   tests/tools/kernel_mutations.py [INDEX ...]
 import subprocess, sys, pathlib
 root = pathlib.Path(__file__).resolve().parents[2]
-S, A, Z = 'image/ExactKernelsSse2.cpp', 'image/ExactKernelsAvx2.cpp', 'image/ExactKernelsAvx512.cpp'
-R, P = 'image/ExactKernels.cpp', 'image/ResizePlan.cpp'
+S, A, Z = 'image/resize/ExactKernelsSse2.cpp', 'image/resize/ExactKernelsAvx2.cpp', 'image/resize/ExactKernelsAvx512.cpp'
+R, P = 'image/resize/ExactKernels.cpp', 'image/resize/ResizePlan.cpp'
 M = []
 for f, w in ((S, 'mm'), (A, 'mm256'), (Z, 'mm512')):
     M += [

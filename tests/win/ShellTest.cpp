@@ -8,7 +8,7 @@
 
 #include "WinTestSupport.h"
 #include "core/Messages.h"
-#include "image/X87.h"
+#include "image/resize/X87.h"
 #include "ui/BaseWindow.h"
 #include "ui/Shell.h"
 #include "ui/Timer.h"

@@ -1,0 +1,42 @@
+#pragma once
+// The JPEG codec object: reads JPEG files into the working image and writes
+// the working image as a JPEG (JFIF) file through libjpeg.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "image/picture/Picture.h"
+
+namespace sw {
+
+class WorkJpeg {
+ public:
+  // `EightBitOutput` is decided once at start-up from the screen (8 bits per
+  // pixel or fewer); when true, every decoded picture is 8-bit paletted.
+  explicit WorkJpeg(bool EightBitOutput = false) : eightBitOutput_(EightBitOutput) {}
+
+  // Reads the whole file into EncodedData and checks its header; sets
+  // WriteProgressive from a non-empty file.
+  void LoadFromFile(const std::string& path);
+  // Decodes EncodedData unless a HeldPicture is there; `picture` becomes a copy of it.
+  void CopyInto(Picture& picture);
+  // HeldPicture becomes a copy of `picture`; EncodedData becomes none.
+  void TakeCopyOf(const Picture& picture);
+  // Encodes HeldPicture unless EncodedData is there, then writes EncodedData
+  // to `path`, replacing an existing file only by a complete new one.
+  void SaveToFile(const std::string& path);
+
+  const std::optional<std::vector<uint8_t>>& EncodedData() const { return encodedData_; }
+  const std::optional<Picture>& HeldPicture() const { return heldPicture_; }
+  bool WriteProgressive() const { return writeProgressive_; }
+
+ private:
+  std::optional<std::vector<uint8_t>> encodedData_;
+  std::optional<Picture> heldPicture_;
+  bool writeProgressive_ = false;
+  const bool eightBitOutput_;
+};
+
+}  // namespace sw

@@ -1,0 +1,41 @@
+#pragma once
+// Bilinear resampling of the working image, exactly as the program defines it.
+//
+// The promise: every output value equals the plain per-pixel evaluation of
+// the formulas in x87 extended precision (64-bit mantissa, rounding to
+// nearest with ties to even), with the single-precision stores at their
+// stated points; the low 8 bits of each rounded channel are kept, with no
+// clamping. This holds whatever floating-point state the caller has (the
+// resampler sets its own on every thread it uses and restores the caller's),
+// on how many threads the rows are spread, and whether the double-precision
+// fast path is taken (ExactKernels.cpp argues why). It needs `long double`
+// to be the x87 80-bit format and code built with -ffp-contract=off and
+// without fast-math.
+
+#include "image/picture/Picture.h"
+
+namespace sw {
+
+// What the resampler needs from its caller between rows.
+class ResizeHost {
+ public:
+  virtual ~ResizeHost() = default;
+  virtual void SetProgress(int percent) = 0;
+  // Lets a window stay responsive between rows; a host without a message
+  // queue has nothing to do here.
+  virtual void ProcessPendingMessages() {}
+  virtual bool IsQuitting() = 0;
+};
+
+// Replaces `picture` by a new display-compatible picture of
+// Round(W x ScaleX) by Round(H x ScaleY) pixels. After every row, on the
+// calling thread and in row order: progress Round((y x 100) / H'), pending
+// messages, and an early stop when the host is quitting, which leaves
+// `picture` unchanged and untouched (the host may have destroyed it while
+// processing messages). After the last row the progress is set to 0.
+// A destination size that can't be made, including a size outside the 32-bit
+// range, raises the resource error before any row is computed; a NaN size
+// raises the invalid floating-point operation error.
+void ResizeBitmap(Picture& picture, float ScaleX, float ScaleY, ResizeHost& host);
+
+}  // namespace sw

@@ -1,0 +1,92 @@
+#pragma once
+// What one resize knows before its first row: the destination's size, the
+// per-column tables (each output column's cell, anchor and weight), the table
+// of dT for the 511 sample differences, and which of them the double-precision
+// fast path may use. Made once per call, read-only afterwards, shared by the
+// rows and the threads.
+
+#include <cstdint>
+#include <vector>
+
+#include "image/picture/DibHeader.h"
+#include "image/resize/X87.h"
+
+namespace sw {
+
+constexpr int kDifferences = 511;  // sample differences -255 .. 255
+constexpr int kChannels = 3;       // blue, green, red, in the order of the stored pixel
+
+// Row and column indices of a destination stay below this, so that their
+// products with a single are exact in double (ExactKernels.cpp, fact 1).
+constexpr int64_t kExactFactorLimit = int64_t{1} << 29;
+static_assert(kMaxPixelStoreBytes / 4 < static_cast<uint64_t>(kExactFactorLimit),
+              "row and column indices of a destination must stay below 2^29");
+
+// sy = Trunc(y / ScaleY) and Y0 = Round(sy x ScaleY); the same for columns.
+struct Anchor {
+  int64_t cell;
+  int64_t origin;
+};
+Anchor AnchorOf(int64_t position, Extended scale);
+
+// Round(size x scale), formed in extended precision. A NaN product raises the
+// invalid floating-point operation error; one outside the 32-bit range the
+// resource error, rather than being truncated.
+int32_t DestinationSize(int32_t size, float scale);
+
+struct ResizePlan {
+  int32_t sourceWidth = 0;
+  int32_t sourceHeight = 0;
+  int32_t width = 0;   // W'
+  int32_t height = 0;  // H'
+  Extended scaleX = 0;
+  Extended scaleY = 0;
+  double reciprocalScaleY = 0;
+  bool fast = true;    // the double-precision fast path may be taken
+  bool tables = true;  // per-column tables; false: every pixel by its formulas
+  // Per output column: the column of the cell's first sample (sx, at most W,
+  // whose samples are white), the anchor X0 and x - X0.
+  std::vector<int32_t> column;
+  std::vector<int32_t> anchor;
+  std::vector<double> weight;
+  // Columns from here on take a sample from beyond the source's last column.
+  int32_t firstEdgeColumn = 0;
+  // dT = single(d / ScaleX) for the difference d = k - 255.
+  float slope[kDifferences] = {};
+  // Whether every row value with this difference is exact in double.
+  bool slopeExact[kDifferences] = {};
+  bool allSlopesExact = false;
+  // Every B - T is exact in double and every nonzero (B - T) / ScaleY is far
+  // above the single denormals, for the slope kernel.
+  bool differencesExact = false;
+};
+
+// The sizes and scales of resizing a W x H source (under the resampler's
+// arithmetic), with `fast` as given; raises as DestinationSize does.
+ResizePlan PlanSizes(int32_t sourceWidth, int32_t sourceHeight, float ScaleX, float ScaleY, bool doublePrecision);
+
+// The tables, when neither the source nor the destination is wider than
+// `maxTableWidth`; the dT table alone otherwise. Under the resampler's arithmetic.
+void MakeTables(ResizePlan& plan, int32_t maxTableWidth);
+
+// From how many output pixels computing threads pay for their start (about
+// 0.3 ms each natively, 5 ms under Wine): a resize of a whole picture has
+// the processors to itself; a streamed one shares them with its decoder and
+// encoder, so a second computing thread pays only on larger pictures.
+constexpr int64_t kWholeThreadedFromPixels = int64_t{1} << 16;
+constexpr int64_t kStreamedThreadedFromPixels = int64_t{1} << 20;
+
+// Computing threads for the plan's rows, the calling one included:
+// `requested` when above 0 (at most 64); else one per processor from
+// `threadedFrom` output pixels, and 1 below.
+int ThreadsFor(const ResizePlan& plan, int requested, int64_t threadedFrom);
+
+// The source rows output row y reads: sy and sy + 1, the second of them the
+// white row H when sy is the last (under the resampler's arithmetic).
+int64_t FirstSourceRow(const ResizePlan& plan, int32_t y);
+
+// The progress after output row y of H': Round((y x 100) / H'), with y x 100
+// a 32-bit product. Sets the resampler's arithmetic itself.
+int ProgressAfterRow(int32_t y, int32_t newHeight);
+
+}  // namespace sw
