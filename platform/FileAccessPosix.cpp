@@ -91,50 +91,6 @@ void SyncFolder(const std::string& folder) {
   ::close(fd);
 }
 
-// Removes the temporary file unless it was moved into place.
-class TemporaryFile {
- public:
-  explicit TemporaryFile(const std::string& target) {
-    const std::string folder = FolderOf(target);
-    const std::string name = target.substr(folder.size());
-    // Named after the target where the name leaves room, so a left-over file is recognisable.
-    name_ = folder + "." + name + ".XXXXXX";
-    fd_ = ::mkstemp(&name_[0]);
-    if (fd_ < 0 && errno == ENAMETOOLONG) {
-      name_ = folder + ".stretchwell.XXXXXX";
-      fd_ = ::mkstemp(&name_[0]);
-    }
-    created_ = fd_ >= 0;
-  }
-  ~TemporaryFile() {
-    if (fd_ >= 0) ::close(fd_);
-    if (created_ && !kept_) ::unlink(name_.c_str());
-  }
-  TemporaryFile(const TemporaryFile&) = delete;
-  TemporaryFile& operator=(const TemporaryFile&) = delete;
-
-  bool Opened() const { return fd_ >= 0; }
-  int Descriptor() const { return fd_; }
-  // Puts the data on the disk before the file can take the target's place: a
-  // full disk or an I/O error can surface only here.
-  bool SyncAndClose() {
-    const bool synced = ::fsync(fd_) == 0;
-    const bool closed = ::close(fd_) == 0;
-    fd_ = -1;
-    return synced && closed;
-  }
-  bool MoveTo(const std::string& target) {
-    kept_ = ::rename(name_.c_str(), target.c_str()) == 0;
-    return kept_;
-  }
-
- private:
-  std::string name_;
-  int fd_ = -1;
-  bool created_ = false;
-  bool kept_ = false;
-};
-
 // A symbolic link stays a link: the file it names is the one replaced.
 std::string ResolvedTarget(const std::string& path) {
   struct stat link {};
@@ -171,35 +127,78 @@ bool IsSameFile(const std::string& first, const std::string& second) {
   return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
 }
 
-void ReplaceFileWith(const std::string& path, const std::function<void(RandomAccessSink&)>& write) {
-  if (path.empty()) throw msg::FileCreate(path);
-  const std::string target = ResolvedTarget(path);
-  struct stat existing {};
-  const bool exists = ::stat(target.c_str(), &existing) == 0;
-  // What could not be opened for writing in place is not replaced either:
-  // a folder, or a file without write permission.
-  if (exists && (S_ISDIR(existing.st_mode) || ::access(target.c_str(), W_OK) != 0)) throw msg::FileCreate(path);
-  TemporaryFile temporary(target);
-  if (!temporary.Opened()) throw msg::FileCreate(path);
-  // mkstemp makes the file private: give it the mode of the file it replaces,
-  // or the one a newly created file gets.
-  mode_t mode = 0;
-  if (exists) {
-    mode = existing.st_mode & 07777;
-  } else {
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    mode = 0666 & ~mask;
+// The temporary file beside the target, removed unless it was moved into place.
+class ReplacementFile::Temporary {
+ public:
+  Temporary(const std::string& path, const std::string& target) : target_(target), sink_(-1) {
+    struct stat existing {};
+    const bool exists = ::stat(target.c_str(), &existing) == 0;
+    // What could not be opened for writing in place is not replaced either:
+    // a folder, or a file without write permission.
+    if (exists && (S_ISDIR(existing.st_mode) || ::access(target.c_str(), W_OK) != 0)) throw msg::FileCreate(path);
+    const std::string folder = FolderOf(target);
+    const std::string name = target.substr(folder.size());
+    // Named after the target where the name leaves room, so a left-over file is recognisable.
+    name_ = folder + "." + name + ".XXXXXX";
+    fd_ = ::mkstemp(&name_[0]);
+    if (fd_ < 0 && errno == ENAMETOOLONG) {
+      name_ = folder + ".stretchwell.XXXXXX";
+      fd_ = ::mkstemp(&name_[0]);
+    }
+    if (fd_ < 0) throw msg::FileCreate(path);
+    // mkstemp makes the file private: give it the mode of the file it
+    // replaces, or the one a newly created file gets.
+    mode_t mode = 0;
+    if (exists) {
+      mode = existing.st_mode & 07777;
+    } else {
+      const mode_t mask = ::umask(0);
+      ::umask(mask);
+      mode = 0666 & ~mask;
+    }
+    ::fchmod(fd_, mode);
+    sink_ = PosixFileSink(fd_);
   }
-  ::fchmod(temporary.Descriptor(), mode);
+  ~Temporary() {
+    if (fd_ >= 0) ::close(fd_);
+    if (!kept_) ::unlink(name_.c_str());
+  }
+  Temporary(const Temporary&) = delete;
+  Temporary& operator=(const Temporary&) = delete;
 
-  PosixFileSink sink(temporary.Descriptor());
-  write(sink);
-  if (!temporary.SyncAndClose()) throw msg::WriteError();
-  // rename() replaces the name in one step: a second writer's rename of the
-  // same target comes before or after this one, never in between.
-  if (!temporary.MoveTo(target)) throw msg::FileCreate(path);
-  SyncFolder(FolderOf(target));
+  RandomAccessSink& Sink() { return sink_; }
+
+  void Commit(const std::string& path) {
+    // The data goes to the disk before the file can take the target's
+    // place: a full disk or an I/O error can surface only here.
+    const bool synced = ::fsync(fd_) == 0;
+    const bool closed = ::close(fd_) == 0;
+    fd_ = -1;
+    if (!synced || !closed) throw msg::WriteError();
+    // rename() replaces the name in one step: a second writer's rename of
+    // the same target comes before or after this one, never in between.
+    kept_ = ::rename(name_.c_str(), target_.c_str()) == 0;
+    if (!kept_) throw msg::FileCreate(path);
+    SyncFolder(FolderOf(target_));
+  }
+
+ private:
+  const std::string target_;
+  std::string name_;
+  int fd_ = -1;
+  bool kept_ = false;
+  PosixFileSink sink_;
+};
+
+ReplacementFile::ReplacementFile(const std::string& path) : path_(path) {
+  if (path.empty()) throw msg::FileCreate(path);
+  temporary_ = std::make_unique<Temporary>(path, ResolvedTarget(path));
 }
+
+ReplacementFile::~ReplacementFile() = default;
+
+RandomAccessSink& ReplacementFile::Sink() { return temporary_->Sink(); }
+
+void ReplacementFile::Commit() { temporary_->Commit(path_); }
 
 }  // namespace sw

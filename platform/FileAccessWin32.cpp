@@ -93,62 +93,6 @@ bool HeldWithoutDeleteSharing(const std::wstring& path) {
   return !probe && GetLastError() == ERROR_SHARING_VIOLATION;
 }
 
-// Deletes the temporary file unless it was moved into place.
-class TemporaryFile {
- public:
-  // A new file "swXXXXXXXX.tmp" in the folder, named here rather than by
-  // GetTempFileName, whose folder may not be longer than MAX_PATH - 14.
-  explicit TemporaryFile(const std::wstring& folderPrefix) {
-    static LONG counter = 0;
-    const DWORD seed = GetCurrentProcessId() * 2654435761u ^ GetTickCount();
-    for (int attempt = 0; attempt < kTemporaryNameAttempts; ++attempt) {
-      std::wstring name = folderPrefix + L"sw";
-      const DWORD unique = seed + static_cast<DWORD>(InterlockedIncrement(&counter)) * 40503u;
-      for (int shift = 28; shift >= 0; shift -= 4) name += L"0123456789abcdef"[(unique >> shift) & 0xF];
-      name += L".tmp";
-      file_.Reset(CreateFileW(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                              FILE_ATTRIBUTE_NORMAL, nullptr));
-      if (file_) {
-        name_ = name;
-        return;
-      }
-      if (GetLastError() != ERROR_FILE_EXISTS) return;
-    }
-  }
-  ~TemporaryFile() {
-    file_.Reset();
-    if (!name_.empty() && !kept_) DeleteFileW(name_.c_str());
-  }
-  TemporaryFile(const TemporaryFile&) = delete;
-  TemporaryFile& operator=(const TemporaryFile&) = delete;
-
-  bool Opened() const { return static_cast<bool>(file_); }
-  HANDLE Get() const { return file_.Get(); }
-  // Puts the data on the disk before the file can take the target's place: a
-  // full disk or an I/O error can surface only here.
-  bool FlushAndClose() {
-    const bool flushed = FlushFileBuffers(file_.Get()) != 0;
-    const bool closed = CloseHandle(file_.Release()) != 0;
-    return flushed && closed;
-  }
-  // A second writer replacing the same target at the same moment can hold
-  // it for an instant; a program that keeps it open holds it for good.
-  bool MoveTo(const std::wstring& target) {
-    for (int attempt = 0; attempt < kMoveAttempts; ++attempt) {
-      if (attempt > 0) Sleep(kMoveRetryMilliseconds);
-      kept_ = MoveFileExW(name_.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
-      const DWORD error = kept_ ? ERROR_SUCCESS : GetLastError();
-      if (error != ERROR_ACCESS_DENIED && error != ERROR_SHARING_VIOLATION) break;
-    }
-    return kept_;
-  }
-
- private:
-  std::wstring name_;
-  UniqueFileHandle file_;
-  bool kept_ = false;
-};
-
 }  // namespace
 
 std::unique_ptr<InputFile> OpenInputFile(const std::string& path) {
@@ -176,20 +120,79 @@ bool IsSameFile(const std::string& first, const std::string& second) {
          a.nFileIndexHigh == b.nFileIndexHigh && a.nFileIndexLow == b.nFileIndexLow;
 }
 
-void ReplaceFileWith(const std::string& path, const std::function<void(RandomAccessSink&)>& write) {
-  const std::wstring wide = Utf8ToWide(path);
-  const DWORD attributes = path.empty() ? INVALID_FILE_ATTRIBUTES : GetFileAttributesW(wide.c_str());
-  // What CREATE_ALWAYS could not open is not replaced either: a folder or a read-only file.
-  if (path.empty() ||
-      (attributes != INVALID_FILE_ATTRIBUTES && (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY))))
-    throw msg::FileCreate(path);
-  if (attributes != INVALID_FILE_ATTRIBUTES && HeldWithoutDeleteSharing(wide)) throw msg::FileCreate(path);
-  TemporaryFile temporary(FolderPrefixOf(wide));
-  if (!temporary.Opened()) throw msg::FileCreate(path);
-  Win32FileSink sink(temporary.Get());
-  write(sink);
-  if (!temporary.FlushAndClose()) throw msg::WriteError();
-  if (!temporary.MoveTo(wide)) throw msg::FileCreate(path);
+// A new file "swXXXXXXXX.tmp" in the target's folder, named here rather than
+// by GetTempFileName, whose folder may not be longer than MAX_PATH - 14;
+// deleted unless it was moved into place.
+class ReplacementFile::Temporary {
+ public:
+  Temporary(const std::string& path, const std::wstring& target) : target_(target), sink_(nullptr) {
+    const DWORD attributes = GetFileAttributesW(target.c_str());
+    // What CREATE_ALWAYS could not open is not replaced either: a folder or a read-only file.
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)))
+      throw msg::FileCreate(path);
+    if (attributes != INVALID_FILE_ATTRIBUTES && HeldWithoutDeleteSharing(target)) throw msg::FileCreate(path);
+    static LONG counter = 0;
+    const std::wstring folderPrefix = FolderPrefixOf(target);
+    const DWORD seed = GetCurrentProcessId() * 2654435761u ^ GetTickCount();
+    for (int attempt = 0; attempt < kTemporaryNameAttempts && !file_; ++attempt) {
+      std::wstring name = folderPrefix + L"sw";
+      const DWORD unique = seed + static_cast<DWORD>(InterlockedIncrement(&counter)) * 40503u;
+      for (int shift = 28; shift >= 0; shift -= 4) name += L"0123456789abcdef"[(unique >> shift) & 0xF];
+      name += L".tmp";
+      file_.Reset(CreateFileW(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                              FILE_ATTRIBUTE_NORMAL, nullptr));
+      if (file_) {
+        name_ = name;
+      } else if (GetLastError() != ERROR_FILE_EXISTS) {
+        break;
+      }
+    }
+    if (!file_) throw msg::FileCreate(path);
+    sink_ = Win32FileSink(file_.Get());
+  }
+  ~Temporary() {
+    file_.Reset();
+    if (!kept_) DeleteFileW(name_.c_str());
+  }
+  Temporary(const Temporary&) = delete;
+  Temporary& operator=(const Temporary&) = delete;
+
+  RandomAccessSink& Sink() { return sink_; }
+
+  void Commit(const std::string& path) {
+    // The data goes to the disk before the file can take the target's
+    // place: a full disk or an I/O error can surface only here.
+    const bool flushed = FlushFileBuffers(file_.Get()) != 0;
+    const bool closed = CloseHandle(file_.Release()) != 0;
+    if (!flushed || !closed) throw msg::WriteError();
+    // A second writer replacing the same target at the same moment can hold
+    // it for an instant; a program that keeps it open holds it for good.
+    for (int attempt = 0; attempt < kMoveAttempts && !kept_; ++attempt) {
+      if (attempt > 0) Sleep(kMoveRetryMilliseconds);
+      kept_ = MoveFileExW(name_.c_str(), target_.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+      const DWORD error = kept_ ? ERROR_SUCCESS : GetLastError();
+      if (error != ERROR_ACCESS_DENIED && error != ERROR_SHARING_VIOLATION) break;
+    }
+    if (!kept_) throw msg::FileCreate(path);
+  }
+
+ private:
+  const std::wstring target_;
+  std::wstring name_;
+  UniqueFileHandle file_;
+  bool kept_ = false;
+  Win32FileSink sink_;
+};
+
+ReplacementFile::ReplacementFile(const std::string& path) : path_(path) {
+  if (path.empty()) throw msg::FileCreate(path);
+  temporary_ = std::make_unique<Temporary>(path, Utf8ToWide(path));
 }
+
+ReplacementFile::~ReplacementFile() = default;
+
+RandomAccessSink& ReplacementFile::Sink() { return temporary_->Sink(); }
+
+void ReplacementFile::Commit() { temporary_->Commit(path_); }
 
 }  // namespace sw

@@ -234,6 +234,25 @@ TEST_F(BmpFileSaving, AFailedWriteLeavesTheEarlierFileAndNoTemporaryFile) {
   EXPECT_EQ(Entries(), std::vector<std::string>{"keep.bmp"});
 }
 
+TEST_F(BmpFileSaving, AReplacementLetGoUncommittedLeavesTheEarlierFileAndNoTemporaryFile) {
+  const std::string path = PathOf("stopped.bmp");
+  Put(path, earlier_);
+  {
+    ReplacementFile file(path);
+    file.Sink().Write("BM", 2);
+    EXPECT_EQ(Entries().size(), 2u) << "the new file is written beside the target";
+  }
+  EXPECT_EQ(Get(path), earlier_);
+  EXPECT_EQ(Entries(), std::vector<std::string>{"stopped.bmp"});
+
+  ReplacementFile file(path);
+  file.Sink().Write("BM", 2);
+  EXPECT_EQ(Get(path), earlier_) << "nothing is replaced before the commit";
+  file.Commit();
+  EXPECT_EQ(Get(path), (Bytes{'B', 'M'}));
+  EXPECT_EQ(Entries(), std::vector<std::string>{"stopped.bmp"});
+}
+
 TEST_F(BmpFileSaving, BytesPutAtTheirPlacesInAnyOrderMakeTheFile) {
   const std::string path = PathOf("placed.bin");
   Put(path, earlier_);
