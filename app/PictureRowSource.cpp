@@ -59,7 +59,6 @@ class BmpRowSource : public PictureRowSource {
   int32_t Width() const override { return reader_.Width(); }
   int32_t Height() const override { return reader_.Height(); }
   const StoredRowForm& Form() const override { return reader_.Form(); }
-  bool WriteProgressive() const override { return false; }  // no JPEG was loaded
   void HoldInMemory() override { file_.HoldInMemory(); }
   bool PassesOverFree() const override { return true; }
 
@@ -80,9 +79,18 @@ constexpr size_t kFileReadBytes = 64 * 1024;
 
 class JpegRowSource : public PictureRowSource {
  public:
-  JpegRowSource(std::unique_ptr<InputFile> file, bool eightBitOutput)
-      : file_(std::move(file)), blocks_(file_, kFileReadBytes), decoder_(blocks_, file_.Size(), eightBitOutput) {
-    decoder_.Start();
+  JpegRowSource(std::unique_ptr<InputFile> file, WorkJpeg& jpeg)
+      : file_(std::move(file)), blocks_(file_, kFileReadBytes), decoder_(blocks_, file_.Size(), jpeg.EightBitOutput()) {
+    jpeg.StartLoadAsRows();
+    try {
+      decoder_.Start();
+    } catch (...) {
+      // A header read before the failure counts as loaded, as the load would
+      // have passed and only the copy failed.
+      if (decoder_.Header().read) jpeg.LoadedHeader(decoder_.Header().multipleScans);
+      throw;
+    }
+    jpeg.LoadedHeader(decoder_.Header().multipleScans);
     const int32_t width = decoder_.Width();
     const uint32_t noMasks[3] = {0, 0, 0};
     if (decoder_.Paletted()) {
@@ -95,8 +103,6 @@ class JpegRowSource : public PictureRowSource {
   int32_t Width() const override { return decoder_.Width(); }
   int32_t Height() const override { return decoder_.Height(); }
   const StoredRowForm& Form() const override { return *form_; }
-  // A load of a file that isn't empty sets it; an empty one never gets here.
-  bool WriteProgressive() const override { return decoder_.Header().multipleScans; }
   void HoldInMemory() override { file_.HoldInMemory(); }
 
  protected:
@@ -120,41 +126,10 @@ class JpegRowSource : public PictureRowSource {
 
 }  // namespace
 
-void PictureRowSource::NextRow(uint8_t* target) {
-  if (failure_) std::rethrow_exception(failure_);
-  try {
-    ReadRow(next_, target);
-  } catch (...) {
-    failure_ = std::current_exception();
-    throw;
-  }
-  ++next_;
-}
-
-void PictureRowSource::PassOverTo(int32_t row) {
-  if (failure_) std::rethrow_exception(failure_);
-  if (PassesOverFree()) next_ = std::max(next_, std::min(row, Height()));
-}
-
-void PictureRowSource::Drain() {
-  if (failure_) std::rethrow_exception(failure_);
-  // A file may claim far more rows than it holds: those are not visited one by one.
-  PassOverTo(Height());
-  while (next_ < Height()) NextRow(nullptr);
-  if (finished_) return;
-  try {
-    Finish();
-  } catch (...) {
-    failure_ = std::current_exception();
-    throw;
-  }
-  finished_ = true;
-}
-
-std::unique_ptr<PictureRowSource> OpenPictureRows(const std::string& path, bool eightBitOutput) {
+std::unique_ptr<PictureRowSource> OpenPictureRows(const std::string& path, WorkJpeg& jpeg) {
   std::unique_ptr<InputFile> file = OpenInputFile(path);
   if (IsBmpPath(path)) return std::make_unique<BmpRowSource>(std::move(file));
-  return std::make_unique<JpegRowSource>(std::move(file), eightBitOutput);
+  return std::make_unique<JpegRowSource>(std::move(file), jpeg);
 }
 
 }  // namespace sw

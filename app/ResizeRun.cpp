@@ -1,86 +1,88 @@
 #include "app/ResizeRun.h"
 
-#include "app/IntegerText.h"
+#include "app/PictureRowSource.h"
 #include "app/PictureType.h"
+#include "app/RunOutput.h"
 #include "app/RunTexts.h"
 #include "app/ScaleFactor.h"
-#include "core/Messages.h"
-#include "image/bmp/Bmp.h"
+#include "image/resize/StreamedResize.h"
 
 namespace sw {
 namespace {
 
-// A close of the main window while the run waits (in the resampler's message
-// pumping or in the save dialog) releases the picture objects and quits.
-bool RunAbandoned(const RunState& state, RunHost& host) {
-  return host.IsQuitting() || !state.WorkBitmap || !state.WorkJpeg;
+// A close of the main window while the run waits (in the message handling
+// after a row, or in the save dialog) releases the picture objects and quits.
+bool Abandoned(const RunState& state, RunHost& host) {
+  return host.ShouldStop() || !state.WorkBitmap || !state.WorkJpeg;
 }
 
-void WritePicture(RunState& state, int formatIndex) {
-  if (formatIndex == kFormatBmp) {
-    SaveBmpFile(*state.WorkBitmap, state.TargetFileName);
-  } else {
-    state.WorkJpeg->TakeCopyOf(*state.WorkBitmap);
-    state.WorkJpeg->SaveToFile(state.TargetFileName);
-  }
-}
-
-// Steps 2 to 9; step 1, holding the inputs, is the caller's.
-void RunFromReading(RunState& state, RunInputs& inputs, RunHost& host) {
-  // Step 2: the picture is read afresh, whatever Browse left. Browse's
-  // picture is let go first: nothing shows it, and holding it while the same
-  // picture is read again would double the run's memory.
-  *state.WorkBitmap = Picture();
-  ReadPictureByType(state.SourceFileName, *state.WorkBitmap, *state.WorkJpeg);
-
+// Steps 3 to 8, on the source opened by step 2.
+RunOutcome Execute(RunState& state, const RunRequest& request, PictureRowSource& source, RunHost& host,
+                   const RunTarget& target) {
   // Step 3: the sizes, height first.
   state.NewHeight = 0;
   state.NewWidth = 0;
-  state.NewHeight = ParseInteger(inputs.NewHeightText());
-  state.NewWidth = ParseInteger(inputs.NewWidthText());
+  const PictureSize size = ParseNewSize(request.widthText, request.heightText, {state.OldWidth, state.OldHeight});
+  state.NewHeight = size.height;
+  state.NewWidth = size.width;
 
-  // Step 4: the scale factors, height first.
+  // Step 4: the scale factors, height first, from the size Browse read.
   const double ScaleY = ScaleFactor(state.NewHeight, state.OldHeight);
   const double ScaleX = ScaleFactor(state.NewWidth, state.OldWidth);
 
-  // Step 5. The run resamples its own reference to the picture, so a close
-  // during the resampling can release WorkBitmap without pulling the store
-  // from under it.
-  Picture resized = *state.WorkBitmap;
-  ResizeBitmap(resized, static_cast<float>(ScaleX), static_cast<float>(ScaleY), host);
-  if (RunAbandoned(state, host)) return;
-  *state.WorkBitmap = std::move(resized);
+  // Step 5: the destination's size is that of the picture read now.
+  const ResizePlan sizes =
+      PlanSizes(source.Width(), source.Height(), static_cast<float>(ScaleX), static_cast<float>(ScaleY));
+  const bool progressive = state.WorkJpeg->WriteProgressive();
 
-  // Steps 6 and 7: the save dialog.
-  const int formatIndex = inputs.FormatIndex();
-  std::string chosenPath;
-  const bool confirmed =
-      host.ChooseTarget(kSaveDialogTitle, std::string("*.") + FormatName(formatIndex), chosenPath);
-  if (RunAbandoned(state, host)) return;
+  if (!target.Chooser()) {
+    std::unique_ptr<FileOutput> output =
+        FileOutput::Make(target.Path(), sizes, request.format, progressive, source, state.SourceFileName);
+    if (!ResizeStream(source, sizes, output->Rows(), *output, host)) return RunOutcome::kStopped;
+    output->RowsComplete();
+    // Steps 6 to 8: the target is the one given.
+    output->Commit();
+    state.TargetFileName = target.Path();
+  } else {
+    std::unique_ptr<MemoryOutput> output = MemoryOutput::Make(sizes, request.format, progressive);
+    if (!ResizeStream(source, sizes, output->Rows(), *output, host)) return RunOutcome::kStopped;
+    output->RowsComplete();
+    if (Abandoned(state, host)) return RunOutcome::kStopped;
+    *state.WorkBitmap = output->Destination();
 
-  // Step 8: write, then the wallpaper.
-  if (confirmed) {
-    state.TargetFileName = chosenPath;
-    WritePicture(state, formatIndex);
-    if (inputs.WallpaperChecked()) host.SetDesktopWallpaper(state.TargetFileName);
-    host.RefreshDesktopWallpaper();
+    // Steps 6 and 7: the save dialog.
+    const std::optional<std::string> chosen =
+        target.Chooser()->ChooseTarget(kSaveDialogTitle, std::string("*.") + FormatName(request.format));
+    if (Abandoned(state, host)) return RunOutcome::kStopped;
+    if (!chosen) {
+      state.SourceFileName.clear();
+      return RunOutcome::kCancelled;
+    }
+    // Step 8: write.
+    state.TargetFileName = *chosen;
+    output->SaveTo(state.TargetFileName, *state.WorkBitmap);
   }
 
-  // Step 9: the reset.
+  // Step 8: the wallpaper, then step 9's reset of the state.
+  if (request.wallpaper) host.SetDesktopWallpaper(state.TargetFileName);
+  host.RefreshDesktopWallpaper();
   state.SourceFileName.clear();
-  host.ClearInputs();
-  host.HoldInputs(false);
+  return RunOutcome::kSaved;
 }
 
 }  // namespace
 
-void RunResize(RunState& state, RunInputs& inputs, RunHost& host) {
-  host.HoldInputs(true);
+RunOutcome RunResize(RunState& state, const RunRequest& request, RunHost& host, const RunTarget& target) {
+  // Step 2: the picture is read afresh, whatever Browse left, row by row as
+  // the resampler needs it. Browse's picture is let go first: nothing shows it.
+  *state.WorkBitmap = Picture();
+  std::unique_ptr<PictureRowSource> source = OpenPictureRows(state.SourceFileName, *state.WorkJpeg);
   try {
-    RunFromReading(state, inputs, host);
+    return Execute(state, request, *source, host, target);
   } catch (...) {
-    // The inputs keep their contents for correction, but must not stay held.
-    if (!host.IsQuitting()) host.HoldInputs(false);
+    // The window reads the whole source before anything else can fail, so
+    // a failure of the source, wherever it lies, is the one it reports.
+    source->Drain();
     throw;
   }
 }
@@ -89,6 +91,12 @@ void ReadSourcePicture(RunState& state, const std::string& path) {
   ReadPictureByType(path, *state.WorkBitmap, *state.WorkJpeg);
   state.OldWidth = state.WorkBitmap->Width();
   state.OldHeight = state.WorkBitmap->Height();
+}
+
+void ReadSourceSize(RunState& state, const std::string& path) {
+  const std::unique_ptr<PictureRowSource> source = OpenPictureRows(path, *state.WorkJpeg);
+  state.OldWidth = source->Width();
+  state.OldHeight = source->Height();
 }
 
 }  // namespace sw

@@ -16,19 +16,13 @@
 #include <cstdio>
 #include <cstring>
 
+#include "QuietHost.h"
 #include "ReferenceResampler.h"
 #include "image/picture/Picture.h"
 #include "image/resize/Resampler.h"
 #include "image/resize/ResizeTuning.h"
 
 namespace {
-
-class QuietHost : public sw::ResizeHost {
- public:
-  void SetProgress(int) override {}
-  void ProcessPendingMessages() override {}
-  bool IsQuitting() override { return false; }
-};
 
 // A photograph-like source: smooth gradients with a fine-grained texture, so
 // that neighbouring samples differ as they do in real pictures.
@@ -54,8 +48,8 @@ const sw::Picture& Source() {
 }
 
 void Resize(benchmark::State& state, float scaleX, float scaleY, int threads) {
-  QuietHost host;
-  sw::ResizeOptions options;
+  sw::test::QuietHost host;
+  sw::ResizeTuning options;
   options.threads = threads;
   sw::ResizeStats stats;
   options.stats = &stats;

@@ -1,34 +1,18 @@
 #include "cli/Stretch.h"
 
-#include <cmath>
 #include <filesystem>
 #include <optional>
 #include <ostream>
 #include <system_error>
 
-#include "app/IntegerText.h"
 #include "app/PictureType.h"
 #include "app/RunTexts.h"
-#include "app/StreamingResize.h"
+#include "app/ResizeRun.h"
 #include "core/Messages.h"
 #include "platform/FileAccess.h"
 
 namespace sw {
 namespace {
-
-constexpr const char* kVersion = "stretch 1.0";
-constexpr const char* kUsage =
-    "usage: stretch -W WIDTH -H HEIGHT [-f bmp|jpg] [-q] -o TARGET SOURCE\n"
-    "       stretch (-W WIDTH | -H HEIGHT | both) [-f bmp|jpg] [-q] -o FOLDER SOURCE...\n"
-    "\n"
-    "Resizes pictures (BMP or JPEG) with Stretchwell's exact bilinear resampling.\n"
-    "  -W WIDTH, -H HEIGHT  the new size; give one of them to keep the aspect ratio\n"
-    "  -f bmp|jpg           output format (default: by the target's extension; in a\n"
-    "                       folder, by the source's type)\n"
-    "  -o TARGET|FOLDER     the file to write, or an existing folder for the outputs\n"
-    "  -q                   no progress bar\n"
-    "  --wallpaper          make the written file the desktop wallpaper (Windows, one source)\n"
-    "  --help, --version\n";
 
 struct Options {
   std::optional<std::string> width, height, format, output;
@@ -46,7 +30,7 @@ Options ParseArguments(const std::vector<std::string>& args) {
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
     const auto value = [&]() -> std::string {
-      if (i + 1 >= args.size()) throw UsageError{"option " + arg + " needs a value"};
+      if (i + 1 >= args.size()) throw UsageError{msg::UsageOptionNeedsValue(arg)};
       return args[++i];
     };
     if (arg == "-W") {
@@ -56,7 +40,7 @@ Options ParseArguments(const std::vector<std::string>& args) {
     } else if (arg == "-f") {
       options.format = value();
       if (*options.format != "bmp" && *options.format != "jpg")
-        throw UsageError{"-f takes bmp or jpg, not " + *options.format};
+        throw UsageError{msg::UsageFormatNotKnown(*options.format)};
     } else if (arg == "-o") {
       options.output = value();
     } else if (arg == "-q") {
@@ -67,14 +51,14 @@ Options ParseArguments(const std::vector<std::string>& args) {
       options.sources.insert(options.sources.end(), args.begin() + static_cast<long>(i) + 1, args.end());
       break;
     } else if (arg.size() > 1 && arg[0] == '-') {
-      throw UsageError{"unknown option " + arg};
+      throw UsageError{msg::UsageUnknownOption(arg)};
     } else {
       options.sources.push_back(arg);
     }
   }
-  if (options.sources.empty()) throw UsageError{"no SOURCE given"};
-  if (!options.output) throw UsageError{"no -o TARGET given"};
-  if (!options.width && !options.height) throw UsageError{"give -W, -H or both"};
+  if (options.sources.empty()) throw UsageError{msg::UsageNoSource()};
+  if (!options.output) throw UsageError{msg::UsageNoTarget()};
+  if (!options.width && !options.height) throw UsageError{msg::UsageNoSize()};
   return options;
 }
 
@@ -96,53 +80,26 @@ std::string JoinPath(const std::string& folder, const std::string& name) {
   return (std::filesystem::u8path(folder) / std::filesystem::u8path(name)).u8string();
 }
 
-// The size left out, keeping the aspect ratio: Round(old x new / old) in
-// double precision, ties to even.
-std::string KeptAspectSize(int32_t oldSize, const std::string& givenText, int32_t givenOld) {
-  const int32_t given = ParseInteger(givenText);
-  if (givenOld == 0) throw given == 0 ? msg::InvalidOperation() : msg::DivisionByZero();
-  const double size = std::nearbyint(static_cast<double>(oldSize) * given / givenOld);
-  if (!(size >= INT32_MIN && size <= INT32_MAX)) throw msg::Resource();
-  return std::to_string(static_cast<int64_t>(size));
-}
-
-// The run's inputs, as given on the command line; the size left out keeps
-// the aspect ratio of the source, whose size the run tells first.
-class CommandLineInputs : public StreamingInputs {
- public:
-  CommandLineInputs(const Options& options, int format) : options_(options), format_(format) {}
-  void SourceSize(int32_t oldWidth, int32_t oldHeight) override {
-    oldWidth_ = oldWidth;
-    oldHeight_ = oldHeight;
-  }
-  std::string NewWidthText() override {
-    return options_.width ? *options_.width : KeptAspectSize(oldWidth_, *options_.height, oldHeight_);
-  }
-  std::string NewHeightText() override {
-    return options_.height ? *options_.height : KeptAspectSize(oldHeight_, *options_.width, oldWidth_);
-  }
-  int FormatIndex() override { return format_; }
-  bool WallpaperChecked() override { return options_.wallpaper; }
-
- private:
-  const Options& options_;
-  int format_;
-  int32_t oldWidth_ = 0;
-  int32_t oldHeight_ = 0;
-};
-
-// The command line as the run's host: a progress bar on a terminal, the
-// target given with -o, the wallpaper where the platform has one.
+// The command line as the run's host: a progress bar on a terminal, an
+// interrupt as the stop, the wallpaper where the platform has one.
 class CommandLineHost : public RunHost {
  public:
-  CommandLineHost(std::string target, std::ostream* progress, const StretchEnvironment& environment)
-      : target_(std::move(target)), progress_(progress), environment_(environment) {}
+  CommandLineHost(std::ostream* progress, const StretchEnvironment& environment)
+      : progress_(progress), environment_(environment) {}
+  ~CommandLineHost() override { EndProgress(); }
+  CommandLineHost(const CommandLineHost&) = delete;
+  CommandLineHost& operator=(const CommandLineHost&) = delete;
 
-  bool ChooseTarget(const std::string&, const std::string&, std::string& path) override {
-    EndProgress();
-    path = target_;
-    return true;
+  void RowDone(int percent) override {
+    if (!progress_ || percent == shown_) return;
+    shown_ = percent;
+    *progress_ << "\r" << msg::ProgressBar(percent) << std::flush;
+    drawn_ = true;
   }
+  // An interrupt stops the run after the row under way.
+  bool ShouldStop() override { return environment_.interrupted && environment_.interrupted(); }
+  void RowsDone() override { EndProgress(); }
+
   void SetDesktopWallpaper(const std::string& path) override {
     if (environment_.setDesktopWallpaper) environment_.setDesktopWallpaper(path);
   }
@@ -150,45 +107,36 @@ class CommandLineHost : public RunHost {
     if (environment_.refreshDesktopWallpaper) environment_.refreshDesktopWallpaper();
   }
 
-  void SetProgress(int percent) override {
-    if (!progress_ || percent == shown_) return;
-    shown_ = percent;
-    const int filled = percent * 30 / 100;
-    *progress_ << "\r[" << std::string(static_cast<size_t>(filled), '#')
-               << std::string(static_cast<size_t>(30 - filled), ' ') << "] " << percent << "%" << std::flush;
-    drawn_ = true;
-  }
-  // An interrupt stops the run after the row under way.
-  bool IsQuitting() override { return environment_.interrupted && environment_.interrupted(); }
-
-  void EndProgress() {
-    if (drawn_) *progress_ << "\r" << std::string(40, ' ') << "\r" << std::flush;
-    drawn_ = false;
-  }
-
  private:
-  std::string target_;
+  void EndProgress() {
+    if (drawn_) *progress_ << "\r" << std::string(msg::ProgressBar(100).size(), ' ') << "\r" << std::flush;
+    drawn_ = false;
+    shown_ = -1;
+  }
+
   std::ostream* progress_;
   const StretchEnvironment& environment_;
   int shown_ = -1;
   bool drawn_ = false;
 };
 
-// One source, as a freshly started program would do it: Browse, then
-// Execute. False when an interrupt stopped it.
+// One source, as a freshly started program does it: Browse, then Execute.
+// False when an interrupt stopped it.
 bool StretchOne(const Options& options, const std::string& source, const std::string& target, int format,
                 std::ostream& err, const StretchEnvironment& environment) {
-  std::ostream* progress = environment.errorIsTerminal && !options.quiet ? &err : nullptr;
-  CommandLineInputs inputs(options, format);
-  CommandLineHost host(target, progress, environment);
-  try {
-    const bool done = RunStreamingResize(source, environment.eightBitOutput, inputs, host);
-    host.EndProgress();
-    return done;
-  } catch (...) {
-    host.EndProgress();
-    throw;
-  }
+  RunState state;
+  state.WorkBitmap = std::make_unique<Picture>();
+  state.WorkJpeg = std::make_unique<WorkJpeg>(environment.eightBitOutput);
+  state.SourceFileName = source;
+  ReadSourceSize(state, source);
+
+  RunRequest request;
+  request.widthText = options.width;
+  request.heightText = options.height;
+  request.format = format;
+  request.wallpaper = options.wallpaper;
+  CommandLineHost host(environment.errorIsTerminal && !options.quiet ? &err : nullptr, environment);
+  return RunResize(state, request, host, RunTarget::Given(target)) != RunOutcome::kStopped;
 }
 
 int FormatOf(const Options& options, const std::string& byName) {
@@ -206,11 +154,12 @@ bool SameFile(const std::string& first, const std::string& second) {
 // written over itself is allowed, as with a single source.
 std::string BatchClash(const std::vector<std::string>& sources, size_t index, const std::string& target,
                        const std::vector<std::string>& written) {
+  const std::string& source = sources[index];
   for (const std::string& before : written)
-    if (SameFile(before, target)) return target + " was written from an earlier source";
+    if (SameFile(before, target)) return msg::SourceNotWrittenOverEarlierOutput(source, target);
   for (size_t later = index + 1; later < sources.size(); ++later)
-    if (!SameFile(sources[later], sources[index]) && SameFile(sources[later], target))
-      return target + " is a later source";
+    if (!SameFile(sources[later], source) && SameFile(sources[later], target))
+      return msg::SourceNotWrittenOverLaterSource(source, target);
   return {};
 }
 
@@ -221,11 +170,11 @@ int RunStretch(const std::vector<std::string>& args, std::ostream& out, std::ost
   for (const std::string& arg : args) {
     if (arg == "--") break;
     if (arg == "--help") {
-      out << kUsage;
+      out << msg::StretchUsage();
       return 0;
     }
     if (arg == "--version") {
-      out << kVersion << "\n";
+      out << msg::StretchVersion();
       return 0;
     }
   }
@@ -235,18 +184,17 @@ int RunStretch(const std::vector<std::string>& args, std::ostream& out, std::ost
     options = ParseArguments(args);
     intoFolder = IsFolder(*options.output);
     if (options.sources.size() > 1 && !intoFolder)
-      throw UsageError{"with several sources, -o must name an existing folder"};
-    if (options.wallpaper && options.sources.size() > 1) throw UsageError{"--wallpaper takes one source"};
-    if (options.wallpaper && !environment.setDesktopWallpaper)
-      throw UsageError{"--wallpaper is only available on Windows"};
+      throw UsageError{msg::UsageSeveralSourcesNeedAFolder()};
+    if (options.wallpaper && options.sources.size() > 1) throw UsageError{msg::UsageWallpaperTakesOneSource()};
+    if (options.wallpaper && !environment.setDesktopWallpaper) throw UsageError{msg::UsageWallpaperOnlyOnWindows()};
   } catch (const UsageError& usage) {
-    err << "stretch: " << usage.text << "\n" << kUsage;
+    err << msg::UsageFailure(usage.text);
     return 2;
   }
 
   int status = 0;
   const auto interrupted = [&](const std::string& source) {
-    err << "stretch: " << source << ": interrupted\n";
+    err << msg::SourceInterrupted(source);
     return environment.interruptedStatus;
   };
   std::vector<std::string> written;
@@ -261,7 +209,7 @@ int RunStretch(const std::vector<std::string>& args, std::ostream& out, std::ost
         target = JoinPath(*options.output, BaseName(source) + "." + FormatName(format));
         const std::string clash = BatchClash(options.sources, index, target, written);
         if (!clash.empty()) {
-          err << "stretch: " << source << ": not written: " << clash << "\n";
+          err << clash;
           status = 1;
           continue;
         }
@@ -271,13 +219,13 @@ int RunStretch(const std::vector<std::string>& args, std::ostream& out, std::ost
       if (!StretchOne(options, source, target, format, err, environment)) return interrupted(source);
       written.push_back(target);
     } catch (const Error& error) {
-      err << "stretch: " << source << ": " << msg::WithFinalFullStop(error.Text()) << "\n";
+      err << msg::SourceFailed(source, error.Text());
       status = 1;
     } catch (const std::bad_alloc&) {
-      err << "stretch: " << source << ": " << msg::WithFinalFullStop(msg::OutOfMemory().Text()) << "\n";
+      err << msg::SourceFailed(source, msg::OutOfMemory().Text());
       status = 1;
     } catch (const std::system_error&) {  // a thread or a lock the system could not give
-      err << "stretch: " << source << ": " << msg::WithFinalFullStop(msg::Resource().Text()) << "\n";
+      err << msg::SourceFailed(source, msg::Resource().Text());
       status = 1;
     }
   }

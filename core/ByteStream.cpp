@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <new>
 
 #include "core/Messages.h"
 
@@ -72,6 +73,35 @@ void MemorySink::WriteAt(uint64_t offset, const void* data, size_t count) {
   const size_t within = std::min(count, bytes_.size() - static_cast<size_t>(offset));
   if (within > 0) std::memcpy(bytes_.data() + offset, bytes, within);
   bytes_.insert(bytes_.end(), bytes + within, bytes + count);
+}
+
+void BlockSink::Write(const void* data, size_t count) {
+  const auto* bytes = static_cast<const uint8_t*>(data);
+  while (count > 0) {
+    const size_t used = static_cast<size_t>(size_ % blockBytes_);
+    if (used == 0 && size_ / blockBytes_ == blocks_.size()) {
+      try {
+        // Not cleared: every byte is written before it is read.
+        blocks_.emplace_back(new uint8_t[blockBytes_]);
+      } catch (const std::bad_alloc&) {
+        throw msg::OutOfMemoryExpandingStream();
+      }
+    }
+    const size_t n = std::min(count, blockBytes_ - used);
+    std::memcpy(blocks_.back().get() + used, bytes, n);
+    bytes += n;
+    count -= n;
+    size_ += n;
+  }
+}
+
+void BlockSink::WriteTo(ByteSink& sink) const {
+  uint64_t left = size_;
+  for (const auto& block : blocks_) {
+    const size_t n = static_cast<size_t>(std::min<uint64_t>(left, blockBytes_));
+    sink.Write(block.get(), n);
+    left -= n;
+  }
 }
 
 }  // namespace sw

@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <utility>
 #include <vector>
 
@@ -98,6 +99,23 @@ class MemorySink : public RandomAccessSink {
  private:
   std::vector<uint8_t> bytes_;
   size_t position_ = 0;
+};
+
+// Bytes kept in memory in blocks as they come, so that a sink grown to many
+// megabytes never copies what it holds, and then handed on whole. Running out
+// of memory is "Out of memory while expanding memory stream".
+class BlockSink : public ByteSink {
+ public:
+  explicit BlockSink(size_t blockBytes = size_t{1} << 20) : blockBytes_(blockBytes) {}
+  void Write(const void* data, size_t count) override;
+  uint64_t Size() const { return size_; }
+  // Every byte, in order, to `sink`.
+  void WriteTo(ByteSink& sink) const;
+
+ private:
+  const size_t blockBytes_;
+  std::vector<std::unique_ptr<uint8_t[]>> blocks_;
+  uint64_t size_ = 0;
 };
 
 }  // namespace sw

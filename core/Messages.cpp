@@ -82,5 +82,44 @@ std::string StartupFailure(const std::string& kindName, const std::string& modul
   return text;
 }
 
+std::string StretchUsage() {
+  return "usage: stretch -W WIDTH -H HEIGHT [-f bmp|jpg] [-q] -o TARGET SOURCE\n"
+         "       stretch (-W WIDTH | -H HEIGHT | both) [-f bmp|jpg] [-q] -o FOLDER SOURCE...\n"
+         "\n"
+         "Resizes pictures (BMP or JPEG) with Stretchwell's exact bilinear resampling.\n"
+         "  -W WIDTH, -H HEIGHT  the new size; give one of them to keep the aspect ratio\n"
+         "  -f bmp|jpg           output format (default: by the target's extension; in a\n"
+         "                       folder, by the source's type)\n"
+         "  -o TARGET|FOLDER     the file to write, or an existing folder for the outputs\n"
+         "  -q                   no progress bar\n"
+         "  --wallpaper          make the written file the desktop wallpaper (Windows, one source)\n"
+         "  --help, --version\n";
+}
+std::string StretchVersion() { return "stretch 1.0\n"; }
+std::string UsageOptionNeedsValue(const std::string& option) { return "option " + option + " needs a value"; }
+std::string UsageFormatNotKnown(const std::string& format) { return "-f takes bmp or jpg, not " + format; }
+std::string UsageUnknownOption(const std::string& option) { return "unknown option " + option; }
+std::string UsageNoSource() { return "no SOURCE given"; }
+std::string UsageNoTarget() { return "no -o TARGET given"; }
+std::string UsageNoSize() { return "give -W, -H or both"; }
+std::string UsageSeveralSourcesNeedAFolder() { return "with several sources, -o must name an existing folder"; }
+std::string UsageWallpaperTakesOneSource() { return "--wallpaper takes one source"; }
+std::string UsageWallpaperOnlyOnWindows() { return "--wallpaper is only available on Windows"; }
+std::string ProgressBar(int percent) {
+  const size_t filled = static_cast<size_t>(percent * 30 / 100);
+  return "[" + std::string(filled, '#') + std::string(30 - filled, ' ') + "] " + std::to_string(percent) + "%";
+}
+std::string UsageFailure(const std::string& reason) { return "stretch: " + reason + "\n" + StretchUsage(); }
+std::string SourceFailed(const std::string& source, const std::string& message) {
+  return "stretch: " + source + ": " + WithFinalFullStop(message) + "\n";
+}
+std::string SourceInterrupted(const std::string& source) { return "stretch: " + source + ": interrupted\n"; }
+std::string SourceNotWrittenOverLaterSource(const std::string& source, const std::string& target) {
+  return "stretch: " + source + ": not written: " + target + " is a later source\n";
+}
+std::string SourceNotWrittenOverEarlierOutput(const std::string& source, const std::string& target) {
+  return "stretch: " + source + ": not written: " + target + " was written from an earlier source\n";
+}
+
 }  // namespace msg
 }  // namespace sw

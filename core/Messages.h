@@ -43,4 +43,29 @@ std::string ApplicationErrorCaption();
 std::string StartupFailure(const std::string& kindName, const std::string& moduleName, uint32_t codePosition,
                            const std::string& message);
 
+// The command line's own texts (stretch): its usage, its usage errors, and
+// the lines it writes for each source. Each line it writes ends in "\n".
+std::string StretchUsage();
+std::string StretchVersion();
+std::string UsageOptionNeedsValue(const std::string& option);  // "option %s needs a value"
+std::string UsageFormatNotKnown(const std::string& format);    // "-f takes bmp or jpg, not %s"
+std::string UsageUnknownOption(const std::string& option);     // "unknown option %s"
+std::string UsageNoSource();                                   // "no SOURCE given"
+std::string UsageNoTarget();                                   // "no -o TARGET given"
+std::string UsageNoSize();                                     // "give -W, -H or both"
+std::string UsageSeveralSourcesNeedAFolder();
+std::string UsageWallpaperTakesOneSource();
+std::string UsageWallpaperOnlyOnWindows();
+// The progress bar drawn on a terminal: "[###...   ] %d%%", 30 places wide.
+std::string ProgressBar(int percent);
+// "stretch: %s", a line break, then the usage.
+std::string UsageFailure(const std::string& reason);
+// "stretch: %s: %s" with the source and the error box's text (its final "." added).
+std::string SourceFailed(const std::string& source, const std::string& message);
+// "stretch: %s: interrupted"
+std::string SourceInterrupted(const std::string& source);
+// "stretch: %s: not written: %s is a later source" or "... was written from an earlier source".
+std::string SourceNotWrittenOverLaterSource(const std::string& source, const std::string& target);
+std::string SourceNotWrittenOverEarlierOutput(const std::string& source, const std::string& target);
+
 }  // namespace sw::msg

@@ -180,10 +180,20 @@ void TForm1::Button3Click() {
   // A run pumps messages; none of them may start another inside it.
   if (!state_.WorkBitmap || !state_.WorkJpeg || running_) return;
   running_ = true;
+  // Step 1: the window takes no input until the run ends, so what it asks
+  // for is taken now.
+  HoldInputs(true);
   try {
-    RunResize(state_, *this, *this);
+    const RunOutcome outcome = RunResize(state_, Request(), *this, RunTarget::ChosenBy(*this));
+    // Step 9, saved or cancelled; a close during the run left nothing to reset.
+    if (outcome != RunOutcome::kStopped) {
+      ClearInputs();
+      HoldInputs(false);
+    }
   } catch (...) {
     running_ = false;
+    // The fields keep their contents for correction, but the window must not stay disabled.
+    if (!App().IsQuitting()) HoldInputs(false);
     throw;
   }
   running_ = false;
@@ -212,24 +222,26 @@ void TForm1::HoldInputs(bool held) {
   App().SetEnabled(*this, !held);
 }
 
-std::string TForm1::NewWidthText() { return WideToUtf8(Text(kEdit3)); }
+RunRequest TForm1::Request() const {
+  RunRequest request;
+  request.widthText = WideToUtf8(Text(kEdit3));
+  request.heightText = WideToUtf8(Text(kEdit4));
+  request.format = FormatIndex();
+  request.wallpaper = SendMessageW(Control(kCheckBox1), BM_GETCHECK, 0, 0) == BST_CHECKED;
+  return request;
+}
 
-std::string TForm1::NewHeightText() { return WideToUtf8(Text(kEdit4)); }
-
-int TForm1::FormatIndex() {
+int TForm1::FormatIndex() const {
   for (int item = 0; kFormatItems[item]; ++item)
     if (SendMessageW(Control(RadioItemId(kRadioGroup1, item)), BM_GETCHECK, 0, 0) == BST_CHECKED) return item;
   return -1;
 }
 
-bool TForm1::WallpaperChecked() { return SendMessageW(Control(kCheckBox1), BM_GETCHECK, 0, 0) == BST_CHECKED; }
-
-bool TForm1::ChooseTarget(const std::string& title, const std::string& fileName, std::string& path) {
+std::optional<std::string> TForm1::ChooseTarget(const std::string& title, const std::string& fileName) {
   SaveDialog1.Title = Utf8ToWide(title);
   SaveDialog1.FileName = Utf8ToWide(fileName);
-  if (!SaveDialog1.Execute()) return false;
-  path = WideToUtf8(SaveDialog1.FileName);
-  return true;
+  if (!SaveDialog1.Execute()) return std::nullopt;
+  return WideToUtf8(SaveDialog1.FileName);
 }
 
 void TForm1::SetDesktopWallpaper(const std::string& path) { sw::SetDesktopWallpaper(path); }
@@ -249,8 +261,13 @@ void TForm1::SetProgress(int percent) {
   SendMessageW(Control(kProgressBar1), PBM_SETPOS, static_cast<WPARAM>(percent), 0);
 }
 
-void TForm1::ProcessPendingMessages() { App().ProcessPendingMessages(); }
+void TForm1::RowDone(int percent) {
+  SetProgress(percent);
+  App().ProcessPendingMessages();
+}
 
-bool TForm1::IsQuitting() { return App().IsQuitting(); }
+bool TForm1::ShouldStop() { return App().IsQuitting(); }
+
+void TForm1::RowsDone() { SetProgress(0); }
 
 }  // namespace sw

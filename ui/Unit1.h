@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "app/ResizeRun.h"
@@ -16,7 +17,7 @@
 
 namespace sw {
 
-class TForm1 : public BaseWindow, public RunInputs, public RunHost {
+class TForm1 : public BaseWindow, public RunHost, public TargetChooser {
  public:
   enum ControlId : int {
     kEdit1 = 101,
@@ -59,21 +60,18 @@ class TForm1 : public BaseWindow, public RunInputs, public RunHost {
   void CloseHandler() override { FormClose(); }
   bool TranslateKeys(MSG& message) override;
 
-  // The run's inputs: the size fields, the format group, the check box.
-  std::string NewWidthText() override;
-  std::string NewHeightText() override;
-  int FormatIndex() override;
-  bool WallpaperChecked() override;
+  // The run's request, as the size fields, the format group and the check
+  // box hold it now.
+  RunRequest Request() const;
 
-  // The window as the run's host.
-  bool ChooseTarget(const std::string& title, const std::string& fileName, std::string& path) override;
+  // The window as the run's host: the progress bar and the messages after
+  // each row, the quit as the stop, the save dialog, the wallpaper.
+  void RowDone(int percent) override;
+  bool ShouldStop() override;
+  void RowsDone() override;
+  std::optional<std::string> ChooseTarget(const std::string& title, const std::string& fileName) override;
   void SetDesktopWallpaper(const std::string& path) override;
   void RefreshDesktopWallpaper() override;
-  void HoldInputs(bool held) override;  // the window is disabled while held
-  void ClearInputs() override;          // Edit1, Edit3, Edit4, Label2, Label7 and CheckBox1
-  void SetProgress(int percent) override;
-  void ProcessPendingMessages() override;
-  bool IsQuitting() override;
 
  protected:
   WindowDesign Design() override;
@@ -86,6 +84,10 @@ class TForm1 : public BaseWindow, public RunInputs, public RunHost {
   void OnPaint();
   std::wstring Text(int id) const;
   void SetText(int id, const std::wstring& text);
+  int FormatIndex() const;
+  void HoldInputs(bool held);  // the window is disabled while held
+  void ClearInputs();          // Edit1, Edit3, Edit4, Label2, Label7 and CheckBox1
+  void SetProgress(int percent);
 
   RunState state_;
   bool running_ = false;  // within Button3Click's run

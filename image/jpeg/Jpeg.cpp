@@ -41,6 +41,11 @@ void WorkJpeg::LoadFromFile(const std::string& path) {
     writeProgressive_ = jpeg::ReadHeader(encodedData_->data(), encodedData_->size()).multipleScans;
 }
 
+void WorkJpeg::StartLoadAsRows() {
+  heldPicture_.reset();
+  encodedData_.reset();
+}
+
 void WorkJpeg::CopyInto(Picture& picture) {
   if (!heldPicture_) {
     // Nothing loaded decodes as an empty file does.

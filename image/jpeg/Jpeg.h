@@ -28,6 +28,14 @@ class WorkJpeg {
   // to `path`, replacing an existing file only by a complete new one.
   void SaveToFile(const std::string& path);
 
+  // A load and a copy made elsewhere row by row (by a resize that never holds
+  // the whole source): they leave what a load leaves, without the file's
+  // bytes. The load starts: nothing is held any more.
+  void StartLoadAsRows();
+  // Its header has been read: WriteProgressive is set from it as a load sets it.
+  void LoadedHeader(bool multipleScans) { writeProgressive_ = multipleScans; }
+
+  bool EightBitOutput() const { return eightBitOutput_; }
   const std::optional<std::vector<uint8_t>>& EncodedData() const { return encodedData_; }
   const std::optional<Picture>& HeldPicture() const { return heldPicture_; }
   bool WriteProgressive() const { return writeProgressive_; }

@@ -117,6 +117,7 @@ void StartReading(DecodeJob& job) {
   cinfo->src = &job.source.pub;
   cinfo->progress = &job.watch.pub;
   jpeg_read_header(cinfo, TRUE);
+  job.header.read = true;
   job.header.width = cinfo->image_width;
   job.header.height = cinfo->image_height;
   job.header.components = cinfo->num_components;

@@ -27,6 +27,7 @@ constexpr int kQuantizedColors = 236;
 constexpr int kMaxScans = 500;
 
 struct HeaderInfo {
+  bool read = false;  // the markers up to the first start-of-scan were read
   uint32_t width = 0;
   uint32_t height = 0;
   int components = 0;

@@ -103,16 +103,23 @@ void Picture::SetHeight(int32_t height) {
   if (height != height_) Resize(width_, height, true);
 }
 
+uint64_t Picture::CheckedStoreBytes(int32_t width, int32_t height, int bitsPerPixel) {
+  if (width < 0 || height < 0) throw msg::Resource();
+  if (width == 0 || height == 0) return 0;
+  const uint64_t bytes = PixelStoreBytes(width, height, bitsPerPixel);
+  if (bytes == 0) throw msg::Resource();
+  return bytes;
+}
+
+void Picture::CheckDisplayCompatibleSize(int32_t width, int32_t height) {
+  CheckedStoreBytes(width, height, kDisplayBitsPerPixel);
+}
+
 void Picture::Resize(int32_t width, int32_t height, bool fill) {
   // Everything that can fail comes before the picture is touched, so a size
   // that can't be made leaves it as it was.
-  if (width < 0 || height < 0) throw msg::Resource();
   const Store& old = *store_;
-  uint64_t bytes = 0;
-  if (width > 0 && height > 0) {
-    bytes = PixelStoreBytes(width, height, old.format.BitsPerPixel());
-    if (bytes == 0) throw msg::Resource();
-  }
+  const uint64_t bytes = CheckedStoreBytes(width, height, old.format.BitsPerPixel());
 
   auto store = std::make_shared<Store>();
   store->displayCompatible = old.displayCompatible;

@@ -74,6 +74,10 @@ class Picture {
   // the picture is read or handed on (the resampler's destination), which
   // saves two passes over a store that may be hundreds of megabytes.
   static Picture CreateDisplayCompatibleForOverwrite(int32_t width, int32_t height);
+  // Raises the resource error, as creating one would, for a size no
+  // display-compatible picture can be made in: a negative one, or a store
+  // above the limit.
+  static void CheckDisplayCompatibleSize(int32_t width, int32_t height);
 
   int32_t Width() const { return width_; }
   int32_t Height() const { return height_; }  // always the absolute value
@@ -150,6 +154,7 @@ class Picture {
     PictureDescription description;
   };
 
+  static uint64_t CheckedStoreBytes(int32_t width, int32_t height, int bitsPerPixel);
   void MakePrivate();
   void Resize(int32_t width, int32_t height, bool fill);
   void RefreshDescription(Store& store) const;

@@ -13,26 +13,16 @@
 // without fast-math.
 
 #include "image/picture/Picture.h"
+#include "image/resize/ResizeHost.h"
 
 namespace sw {
 
-// What the resampler needs from its caller between rows.
-class ResizeHost {
- public:
-  virtual ~ResizeHost() = default;
-  virtual void SetProgress(int percent) = 0;
-  // Lets a window stay responsive between rows; a host without a message
-  // queue has nothing to do here.
-  virtual void ProcessPendingMessages() {}
-  virtual bool IsQuitting() = 0;
-};
-
 // Replaces `picture` by a new display-compatible picture of
 // Round(W x ScaleX) by Round(H x ScaleY) pixels. After every row, on the
-// calling thread and in row order: progress Round((y x 100) / H'), pending
-// messages, and an early stop when the host is quitting, which leaves
-// `picture` unchanged and untouched (the host may have destroyed it while
-// processing messages). After the last row the progress is set to 0.
+// calling thread and in row order, the host hears of it with its progress
+// Round((y x 100) / H') and is asked whether to stop: a stop leaves `picture`
+// unchanged and untouched (the host may have destroyed it meanwhile). After
+// the last row the host hears that the rows are done.
 // A destination size that can't be made, including a size outside the 32-bit
 // range, raises the resource error before any row is computed; a NaN size
 // raises the invalid floating-point operation error.

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <thread>
 
 #include "core/Messages.h"
 
@@ -85,6 +84,7 @@ int32_t DestinationSize(int32_t size, float scale) {
 }
 
 ResizePlan PlanSizes(int32_t sourceWidth, int32_t sourceHeight, float ScaleX, float ScaleY, bool doublePrecision) {
+  ResamplerArithmetic arithmetic;
   ResizePlan plan;
   plan.sourceWidth = sourceWidth;
   plan.sourceHeight = sourceHeight;
@@ -100,27 +100,15 @@ ResizePlan PlanSizes(int32_t sourceWidth, int32_t sourceHeight, float ScaleX, fl
   return plan;
 }
 
-int ThreadsFor(const ResizePlan& plan, int requested, int64_t threadedFrom) {
-  if (plan.width == 0 || plan.height == 0 || !plan.tables) return 1;
-  if (requested > 0) return std::min(requested, 64);
-  if (static_cast<int64_t>(plan.width) * plan.height < threadedFrom || plan.width < 64) return 1;
-  const unsigned processors = std::thread::hardware_concurrency();
-  return static_cast<int>(std::clamp(processors, 1u, 16u));
-}
-
 int64_t FirstSourceRow(const ResizePlan& plan, int32_t y) {
-  return std::min<int64_t>(AnchorOf(y, plan.scaleY).cell, plan.sourceHeight);
-}
-
-int ProgressAfterRow(int32_t y, int32_t newHeight) {
   ResamplerArithmetic arithmetic;
-  const int32_t hundredfold = static_cast<int32_t>(static_cast<uint32_t>(y) * 100u);
-  int percent = static_cast<int>(rintl(static_cast<Extended>(hundredfold) / newHeight));
-  FloatingPointFence(percent);
-  return percent;
+  int64_t row = std::min<int64_t>(AnchorOf(y, plan.scaleY).cell, plan.sourceHeight);
+  FloatingPointFence(row);  // computed before the caller's state comes back
+  return row;
 }
 
 void MakeTables(ResizePlan& plan, int32_t maxTableWidth) {
+  ResamplerArithmetic arithmetic;
   plan.tables = plan.width <= maxTableWidth && plan.sourceWidth <= maxTableWidth;
   if (plan.tables) return MakeColumnTables(plan);
   for (int k = 0; k < kDifferences; ++k) plan.slope[k] = static_cast<float>(static_cast<Extended>(k - 255) / plan.scaleX);

@@ -23,6 +23,7 @@ static_assert(kMaxPixelStoreBytes / 4 < static_cast<uint64_t>(kExactFactorLimit)
               "row and column indices of a destination must stay below 2^29");
 
 // sy = Trunc(y / ScaleY) and Y0 = Round(sy x ScaleY); the same for columns.
+// Under the resampler's arithmetic.
 struct Anchor {
   int64_t cell;
   int64_t origin;
@@ -61,32 +62,18 @@ struct ResizePlan {
   bool differencesExact = false;
 };
 
-// The sizes and scales of resizing a W x H source (under the resampler's
-// arithmetic), with `fast` as given; raises as DestinationSize does.
-ResizePlan PlanSizes(int32_t sourceWidth, int32_t sourceHeight, float ScaleX, float ScaleY, bool doublePrecision);
+// The sizes and scales of resizing a W x H source, with `fast` as given;
+// raises as DestinationSize does. Each of these sets the resampler's
+// arithmetic itself.
+ResizePlan PlanSizes(int32_t sourceWidth, int32_t sourceHeight, float ScaleX, float ScaleY,
+                     bool doublePrecision = true);
 
 // The tables, when neither the source nor the destination is wider than
-// `maxTableWidth`; the dT table alone otherwise. Under the resampler's arithmetic.
+// `maxTableWidth`; the dT table alone otherwise.
 void MakeTables(ResizePlan& plan, int32_t maxTableWidth);
 
-// From how many output pixels computing threads pay for their start (about
-// 0.3 ms each natively, 5 ms under Wine): a resize of a whole picture has
-// the processors to itself; a streamed one shares them with its decoder and
-// encoder, so a second computing thread pays only on larger pictures.
-constexpr int64_t kWholeThreadedFromPixels = int64_t{1} << 16;
-constexpr int64_t kStreamedThreadedFromPixels = int64_t{1} << 20;
-
-// Computing threads for the plan's rows, the calling one included:
-// `requested` when above 0 (at most 64); else one per processor from
-// `threadedFrom` output pixels, and 1 below.
-int ThreadsFor(const ResizePlan& plan, int requested, int64_t threadedFrom);
-
 // The source rows output row y reads: sy and sy + 1, the second of them the
-// white row H when sy is the last (under the resampler's arithmetic).
+// white row H when sy is the last.
 int64_t FirstSourceRow(const ResizePlan& plan, int32_t y);
-
-// The progress after output row y of H': Round((y x 100) / H'), with y x 100
-// a 32-bit product. Sets the resampler's arithmetic itself.
-int ProgressAfterRow(int32_t y, int32_t newHeight);
 
 }  // namespace sw

@@ -1,51 +1,44 @@
 #pragma once
-// How a resize is spread and what it measured: for tests and benchmarks. The
-// results never depend on any of it.
+// How a resize is spread and what it measured: for tests and benchmarks,
+// which set it for the resizes of their own thread. The results never depend
+// on any of it; the resampler's own sources read it, the front ends never
+// include it.
 
 #include <cstdint>
 
-#include "image/resize/KernelDispatch.h"  // SelectKernelWidth: the register width of the kernels
 #include "image/picture/Picture.h"
-#include "image/resize/Resampler.h"
+#include "image/resize/KernelDispatch.h"  // SelectKernelWidth: the register width of the kernels
+#include "image/resize/ResizeHost.h"
+#include "image/resize/ResizeStats.h"
 
 namespace sw {
 
-// How many values were computed, and how many of them in extended precision
-// rather than on the double-precision fast path, at each of the three stages.
-struct ValueCounts {
-  uint64_t rowValues = 0;  // T and B: one per output column, channel and source row used
-  uint64_t rowExtended = 0;
-  uint64_t slopeValues = 0;  // dY: one per output column, channel and source row pair used
-  uint64_t slopeExtended = 0;
-  uint64_t finalValues = 0;  // v: one per output pixel and channel
-  uint64_t finalExtended = 0;
-
-  ValueCounts& operator+=(const ValueCounts& other) {
-    rowValues += other.rowValues;
-    rowExtended += other.rowExtended;
-    slopeValues += other.slopeValues;
-    slopeExtended += other.slopeExtended;
-    finalValues += other.finalValues;
-    finalExtended += other.finalExtended;
-    return *this;
-  }
-};
-
-struct ResizeStats : ValueCounts {
-  int threads = 0;      // worker threads started besides the calling thread, which computes rows too
-  bool tables = false;  // false when the destination or the source was too wide for column tables
-};
-
-struct ResizeOptions {
+struct ResizeTuning {
   int threads = 0;                  // computing threads, the calling one included; 0: one per processor for
                                     // pictures large enough to gain; 1: the calling thread only
   int rowsPerTask = 32;             // consecutive output rows one thread computes together (they share source rows)
   bool doublePrecision = true;      // false: every value in extended precision
   int32_t maxTableWidth = 1 << 20;  // wider source or destination rows are resampled pixel by pixel
-  ResizeStats* stats = nullptr;     // filled on normal completion when given
+  ResizeStats* stats = nullptr;     // filled when a resize completes, while the tuning is in effect
 };
 
-// ResizeBitmap spread and measured as `options` say.
-void ResizeBitmap(Picture& picture, float ScaleX, float ScaleY, ResizeHost& host, const ResizeOptions& options);
+// The tuning of the resizes this thread starts; the defaults unless a
+// ScopedResizeTuning says otherwise.
+const ResizeTuning& CurrentResizeTuning();
+
+// Resizes started on this thread while it lives are tuned as it says.
+class ScopedResizeTuning {
+ public:
+  explicit ScopedResizeTuning(const ResizeTuning& tuning);
+  ~ScopedResizeTuning();
+  ScopedResizeTuning(const ScopedResizeTuning&) = delete;
+  ScopedResizeTuning& operator=(const ScopedResizeTuning&) = delete;
+
+ private:
+  const ResizeTuning* previous_;
+};
+
+// ResizeBitmap under `tuning`.
+void ResizeBitmap(Picture& picture, float ScaleX, float ScaleY, ResizeHost& host, const ResizeTuning& tuning);
 
 }  // namespace sw

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "image/resize/ResizePlan.h"
-#include "image/resize/ResizeTuning.h"
+#include "image/resize/ResizeStats.h"
 #include "image/resize/SourceRows.h"
 
 namespace sw {

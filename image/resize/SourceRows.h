@@ -29,6 +29,13 @@ class SourceRows {
   virtual void ReadRow(int32_t row, ColorValue* colors) const = 0;
   // The colour at (x, y); kColorOutside outside the source.
   virtual ColorValue ReadPixel(int32_t x, int32_t y) const = 0;
+
+  // Rows above `row` are read no more: a source that holds rows as they
+  // come may let them go.
+  virtual void Release(int32_t row) = 0;
+  // The resize is stopping: reads waiting for a row, and every later one,
+  // raise instead.
+  virtual void CancelWaits() = 0;
 };
 
 // The rows of a picture in memory, which the caller keeps alive and unchanged.
@@ -41,6 +48,9 @@ class PictureRows : public SourceRows {
   const uint8_t* StoredRow(int32_t row) const override { return picture_.Row(row); }
   void ReadRow(int32_t row, ColorValue* colors) const override { picture_.ReadRow(row, colors); }
   ColorValue ReadPixel(int32_t x, int32_t y) const override { return picture_.ReadPixel(x, y); }
+  // The picture stays whole for its owner, and its reads never wait.
+  void Release(int32_t) override {}
+  void CancelWaits() override {}
 
  private:
   const Picture& picture_;

@@ -39,9 +39,11 @@ class ResizeRun : public ::testing::Test {
     ReadSourcePicture(state, path);
   }
 
+  // The run's failure text, "" when it succeeded; the outcome kept in `outcome`.
   std::string Run() {
+    outcome.reset();
     try {
-      RunResize(state, view, view);
+      outcome = RunResize(state, view.Request(), view, RunTarget::ChosenBy(view));
     } catch (const Error& error) {
       return error.Text();
     }
@@ -51,6 +53,7 @@ class ResizeRun : public ::testing::Test {
   test::TempFolder folder;
   RunState state;
   ScriptedView view;
+  std::optional<RunOutcome> outcome;
 };
 
 TEST_F(ResizeRun, WritesTheResampledPictureAsBmpAndResetsEverything) {
@@ -71,8 +74,7 @@ TEST_F(ResizeRun, WritesTheResampledPictureAsBmpAndResetsEverything) {
   EXPECT_EQ(state.NewHeight, 6);
   EXPECT_EQ(state.TargetFileName, *view.target);
   EXPECT_EQ(state.SourceFileName, "");
-  EXPECT_EQ(view.clears, 1);
-  EXPECT_EQ(view.enabledStates, (std::vector<bool>{false, true}));
+  EXPECT_EQ(outcome, RunOutcome::kSaved);
   EXPECT_EQ(view.dialogTitle, "Сохраняем модифицированный файл");
   EXPECT_EQ(view.dialogFileName, "*.bmp");
   EXPECT_EQ(view.progress, (std::vector<int>{0, 17, 33, 50, 67, 83, 0}));
@@ -122,11 +124,10 @@ TEST_F(ResizeRun, ACancelledSaveResetsTheFieldsAndWritesNothing) {
   view.wallpaper = true;
   EXPECT_EQ(Run(), "");
   EXPECT_EQ(view.dialogs, 1);
-  EXPECT_EQ(view.clears, 1);
+  EXPECT_EQ(outcome, RunOutcome::kCancelled);
   EXPECT_EQ(view.refreshes, 0);
   EXPECT_TRUE(view.wallpapers.empty());
   EXPECT_EQ(state.SourceFileName, "");
-  EXPECT_TRUE(view.EndedEnabled());
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.Path()), {}), 1);  // only the source
 }
 
@@ -264,8 +265,6 @@ TEST_F(ResizeRun, FailuresReportTheirTextAndLeaveTheWindowUsable) {
     view.formatIndex = 0;
     view.target = target;
     EXPECT_EQ(Run(), c.expected) << c.source << " " << c.width << "x" << c.height;
-    EXPECT_TRUE(view.EndedEnabled());
-    EXPECT_EQ(view.clears, 0);
     EXPECT_EQ(view.dialogs, 0);
     EXPECT_EQ(state.SourceFileName, c.source);
     EXPECT_FALSE(test::Exists(target));
@@ -283,7 +282,6 @@ TEST_F(ResizeRun, AZeroOldSizeIsAFloatingPointErrorHeightFirst) {
   view.heightText = "0";
   view.widthText = "5";
   EXPECT_EQ(Run(), "Invalid floating point operation");
-  EXPECT_TRUE(view.EndedEnabled());
 }
 
 TEST_F(ResizeRun, AnUncreatableTargetIsReportedWithItsPath) {
@@ -292,8 +290,8 @@ TEST_F(ResizeRun, AnUncreatableTargetIsReportedWithItsPath) {
   view.formatIndex = 0;
   view.target = folder.File("no-such-folder/out.bmp");
   EXPECT_EQ(Run(), "Cannot create file " + *view.target);
-  EXPECT_TRUE(view.EndedEnabled());
   EXPECT_EQ(view.refreshes, 0);
+  EXPECT_EQ(state.SourceFileName, folder.File("source.bmp")) << "kept for correction";
 }
 
 TEST_F(ResizeRun, AFailedSaveKeepsTheEarlierFile) {
@@ -322,10 +320,64 @@ TEST_F(ResizeRun, ACloseDuringTheResamplingStopsTheRun) {
     }
   };
   EXPECT_EQ(Run(), "");
+  EXPECT_EQ(outcome, RunOutcome::kStopped);
   EXPECT_EQ(rows, 2);
   EXPECT_EQ(view.dialogs, 0);
-  EXPECT_EQ(view.clears, 0);
   EXPECT_FALSE(test::Exists(*view.target));
+}
+
+TEST_F(ResizeRun, EightRowsReportTheRoundedProgressThenZero) {
+  BrowseBmp(3, 4);
+  view.widthText = "3";
+  view.heightText = "8";
+  view.target = folder.File("eight.jpg");
+  ASSERT_EQ(Run(), "");
+  EXPECT_EQ(view.progress, (std::vector<int>{0, 12, 25, 38, 50, 62, 75, 88, 0}));
+}
+
+// The JPEG is encoded while the rows are made, but its failure belongs to
+// the save: a cancelled dialog drops it, a confirmed one reports it.
+TEST_F(ResizeRun, AnEncodingFailureWaitsForTheSaveDialog) {
+  BrowseBmp(2, 2);
+  view.widthText = "70000";  // wider than JPEG allows
+  view.heightText = "3";
+  view.formatIndex = 1;
+  EXPECT_EQ(Run(), "");
+  EXPECT_EQ(outcome, RunOutcome::kCancelled);
+  EXPECT_EQ(view.progress, (std::vector<int>{0, 33, 67, 0})) << "every row made as usual";
+
+  BrowseBmp(2, 2);
+  view = ScriptedView();
+  view.widthText = "70000";
+  view.heightText = "3";
+  view.formatIndex = 1;
+  view.target = folder.File("never.jpg");
+  EXPECT_EQ(Run(), "JPEG error #40");
+  EXPECT_EQ(view.dialogs, 1) << "reported after the dialog, where the save fails";
+  EXPECT_EQ(view.refreshes, 0);
+  EXPECT_FALSE(test::Exists(*view.target));
+  EXPECT_EQ(state.WorkBitmap->Width(), 70000) << "the resampled picture is the working image all the same";
+}
+
+TEST_F(ResizeRun, ACloseDuringTheSaveDialogWritesNothing) {
+  for (int format : {0, 1}) {
+    BrowseBmp(4, 4);
+    view = ScriptedView();
+    view.widthText = view.heightText = "8";
+    view.formatIndex = format;
+    view.target = folder.File("never");
+    view.onDialog = [&] {
+      state.WorkJpeg.reset();
+      state.WorkBitmap.reset();
+      view.quitting = true;
+    };
+    EXPECT_EQ(Run(), "");
+    EXPECT_EQ(outcome, RunOutcome::kStopped);
+    EXPECT_EQ(view.refreshes, 0);
+    EXPECT_FALSE(test::Exists(*view.target));
+    state.WorkBitmap = std::make_unique<Picture>();
+    state.WorkJpeg = std::make_unique<WorkJpeg>();
+  }
 }
 
 }  // namespace

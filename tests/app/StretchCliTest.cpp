@@ -55,7 +55,7 @@ class StretchCli : public ::testing::Test {
     view.heightText = height;
     view.formatIndex = format;
     view.target = folder.File("by-window-" + std::to_string(++windowRuns));
-    RunResize(state, view, view);
+    RunResize(state, view.Request(), view, RunTarget::ChosenBy(view));
     return ReadBytes(*view.target);
   }
 

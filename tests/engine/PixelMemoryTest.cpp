@@ -9,6 +9,7 @@
 #include <cstring>
 #include <vector>
 
+#include "QuietHost.h"
 #include "BmpBytes.h"
 #include "ReferenceResampler.h"
 #include "core/Error.h"
@@ -100,10 +101,7 @@ TEST(HostileClaims, AGigabyteClaimedByFourBytesOfDataReadsAndResizesLikeAnyPictu
   EXPECT_EQ(picture.ReadPixel(1, 16383), 0u);
   EXPECT_EQ(picture.ReadPixel(16383, 0), 0u);
 
-  class QuietHost : public ResizeHost {
-    void SetProgress(int) override {}
-    bool IsQuitting() override { return false; }
-  } host;
+  test::QuietHost host;
   const float scale = 10.0f / 16384.0f;
   Picture resized = picture;
   ResizeBitmap(resized, scale, scale, host);

@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "QuietHost.h"
 #include "ReferenceResampler.h"
 #include "engine/KernelWidths.h"
 #include "engine/SlopeTies.h"
@@ -29,12 +30,6 @@ namespace sw {
 namespace {
 
 using Extended = long double;
-
-class QuietHost : public ResizeHost {
- public:
-  void SetProgress(int) override {}
-  bool IsQuitting() override { return false; }
-};
 
 constexpr ColorValue Rgb(uint32_t red, uint32_t green, uint32_t blue) { return red | (green << 8) | (blue << 16); }
 
@@ -54,10 +49,10 @@ Picture RandomPicture(std::mt19937& random, int32_t width, int32_t height) {
 
 // The resampled picture and its counts, with the fast path allowed.
 Picture Resized(const Picture& source, float scaleX, float scaleY, ResizeStats& stats, int threads = 1,
-                int32_t maxTableWidth = ResizeOptions{}.maxTableWidth) {
+                int32_t maxTableWidth = ResizeTuning{}.maxTableWidth) {
   Picture picture = source;
-  QuietHost host;
-  ResizeOptions options;
+  test::QuietHost host;
+  ResizeTuning options;
   options.threads = threads;
   options.rowsPerTask = 7;
   options.maxTableWidth = maxTableWidth;
@@ -301,7 +296,7 @@ TEST_P(ResamplerMargins, VerySmallAndVeryLargeFactors) {
 // width would add seconds.
 TEST(ResamplerTableMargins, RowsAroundTheWidestThatGetTables) {
   const Picture source = FromRows({{Rgb(7, 128, 254)}});
-  const int32_t limit = ResizeOptions{}.maxTableWidth;
+  const int32_t limit = ResizeTuning{}.maxTableWidth;
   for (int32_t width : {limit, limit + 1}) {
     SCOPED_TRACE(width);
     const float scaleX = static_cast<float>(width);

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "QuietHost.h"
 #include "ReferenceResampler.h"
 #include "engine/KernelWidths.h"
 #include "image/picture/Picture.h"
@@ -18,13 +19,6 @@
 
 namespace sw {
 namespace {
-
-class QuietHost : public ResizeHost {
- public:
-  void SetProgress(int) override {}
-  void ProcessPendingMessages() override {}
-  bool IsQuitting() override { return false; }
-};
 
 // The kinds a picture can be made in: display-compatible, or a DIB of each
 // depth (16 and 32 bits also with bit fields), bottom-up or top-down.
@@ -108,7 +102,7 @@ INSTANTIATE_AT_EVERY_KERNEL_WIDTH(ResamplerProperty);
 
 TEST_P(ResamplerProperty, EqualsThePlainEvaluationOnRandomPicturesOfEveryKind) {
   std::mt19937 random(20240611);
-  QuietHost host;
+  test::QuietHost host;
   ResizeStats total;
   for (int round = 0; round < 120; ++round) {
     const Kind kind = static_cast<Kind>(round % static_cast<int>(Kind::Count));
@@ -117,7 +111,7 @@ TEST_P(ResamplerProperty, EqualsThePlainEvaluationOnRandomPicturesOfEveryKind) {
     const float scaleX = RandomScale(random, width), scaleY = RandomScale(random, height);
     const Picture expected = reference::ReferenceResize(source, scaleX, scaleY);
     Picture picture = source;
-    ResizeOptions options;
+    ResizeTuning options;
     options.threads = 1 + round % 3;
     options.rowsPerTask = 1 + round % 5;
     ResizeStats stats;
@@ -142,7 +136,7 @@ TEST_P(ResamplerProperty, EqualsThePlainEvaluationAtEveryRowLengthAroundTheVecto
   // (per column), the slopes and final values (three per column) and the
   // packing (per pixel). Rows in place (display, 24 bits) and copied (8 bits).
   std::mt19937 random(77);
-  QuietHost host;
+  test::QuietHost host;
   for (int32_t newWidth = 1; newWidth <= 70; ++newWidth) {
     for (int shape = 0; shape < 3; ++shape) {
       const Kind kind = shape == 0 ? Kind::Display : shape == 1 ? Kind::Dib24 : Kind::Dib8;
@@ -152,7 +146,7 @@ TEST_P(ResamplerProperty, EqualsThePlainEvaluationAtEveryRowLengthAroundTheVecto
       const float scaleX = static_cast<float>(newWidth) / static_cast<float>(width);
       const float scaleY = 0.5f + static_cast<float>(random() % 8) / 4.0f;
       Picture picture = source;
-      ResizeOptions options;
+      ResizeTuning options;
       options.threads = 1;
       ResizeBitmap(picture, scaleX, scaleY, host, options);
       ExpectSamePixels(reference::ReferenceResize(source, scaleX, scaleY), picture,

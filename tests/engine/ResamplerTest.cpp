@@ -35,31 +35,35 @@ uint32_t Red(ColorValue c) { return c & 0xFF; }
 uint32_t Green(ColorValue c) { return (c >> 8) & 0xFF; }
 uint32_t Blue(ColorValue c) { return (c >> 16) & 0xFF; }
 
-// Records what the resampler tells it; can quit after a given row or run
-// something while "processing messages".
+// Records what the resampler tells it; can stop after a given row or run
+// something as a window's message handling would, after each row.
 class RecordingHost : public ResizeHost {
  public:
-  void SetProgress(int percent) override {
+  void RowDone(int percent) override {
+    Progress(percent);
+    ++rowsDone;
+    if (onRowDone) onRowDone();
+    if (stopAfterRows >= 0 && rowsDone > stopAfterRows) stopping = true;
+  }
+  bool ShouldStop() override {
+    ++stopQuestions;
+    return stopping;
+  }
+  void RowsDone() override { Progress(0); }
+
+  std::vector<int> progress;
+  int rowsDone = 0;
+  int stopQuestions = 0;
+  int stopAfterRows = -1;
+  bool stopping = false;
+  std::function<void()> onProgress;
+  std::function<void()> onRowDone;
+
+ private:
+  void Progress(int percent) {
     progress.push_back(percent);
     if (onProgress) onProgress();
   }
-  void ProcessPendingMessages() override {
-    ++messagePasses;
-    if (onMessages) onMessages();
-    if (quitAfterRows >= 0 && messagePasses > quitAfterRows) quitting = true;
-  }
-  bool IsQuitting() override {
-    ++quitQuestions;
-    return quitting;
-  }
-
-  std::vector<int> progress;
-  int messagePasses = 0;
-  int quitQuestions = 0;
-  int quitAfterRows = -1;
-  bool quitting = false;
-  std::function<void()> onProgress;
-  std::function<void()> onMessages;
 };
 
 Picture FromRows(const std::vector<std::vector<ColorValue>>& rows) {
@@ -85,7 +89,7 @@ void ExpectSamePixels(const Picture& expected, const Picture& actual) {
       ASSERT_EQ(expected.ReadPixel(x, y), actual.ReadPixel(x, y)) << "at " << x << "," << y;
 }
 
-Picture Resized(Picture picture, float scaleX, float scaleY, const ResizeOptions& options = {}) {
+Picture Resized(Picture picture, float scaleX, float scaleY, const ResizeTuning& options = {}) {
   RecordingHost host;
   ResizeBitmap(picture, scaleX, scaleY, host, options);
   return picture;
@@ -176,7 +180,7 @@ TEST(ResamplerCases, ZeroWidthStillWalksTheRows) {
   EXPECT_EQ(picture.Height(), 8);
   EXPECT_TRUE(picture.IsEmpty());
   EXPECT_EQ(host.progress, (std::vector<int>{0, 12, 25, 38, 50, 62, 75, 88, 0}));
-  EXPECT_EQ(host.messagePasses, 8);
+  EXPECT_EQ(host.rowsDone, 8);
 }
 
 TEST(ResamplerCases, ZeroHeightHasNoRowsAndStillReplacesThePicture) {
@@ -186,20 +190,20 @@ TEST(ResamplerCases, ZeroHeightHasNoRowsAndStillReplacesThePicture) {
   EXPECT_EQ(picture.Width(), 8);
   EXPECT_EQ(picture.Height(), 0);
   EXPECT_EQ(host.progress, std::vector<int>{0});
-  EXPECT_EQ(host.messagePasses, 0);
+  EXPECT_EQ(host.rowsDone, 0);
 }
 
 TEST(ResamplerHost, EightRowsReportTheRoundedProgressThenZero) {
   for (int threads : {1, 2, 3}) {
     Picture picture = RandomPicture(4, 300, 4);
     RecordingHost host;
-    ResizeOptions options;
+    ResizeTuning options;
     options.threads = threads;
     options.rowsPerTask = 1;
     ResizeBitmap(picture, 1.0f, 2.0f, host, options);
     EXPECT_EQ(host.progress, (std::vector<int>{0, 12, 25, 38, 50, 62, 75, 88, 0}));
-    EXPECT_EQ(host.messagePasses, 8);
-    EXPECT_EQ(host.quitQuestions, 8);
+    EXPECT_EQ(host.rowsDone, 8);
+    EXPECT_EQ(host.stopQuestions, 8);
   }
 }
 
@@ -208,14 +212,14 @@ TEST(ResamplerHost, QuittingStopsAfterTheCurrentRowAndLeavesThePicture) {
     Picture picture = RandomPicture(5, 64, 40);
     const Picture before = picture;
     RecordingHost host;
-    host.quitAfterRows = 3;
-    ResizeOptions options;
+    host.stopAfterRows = 3;
+    ResizeTuning options;
     options.threads = threads;
     options.rowsPerTask = 2;
     ResizeBitmap(picture, 3.0f, 2.0f, host, options);
     EXPECT_EQ(host.progress, (std::vector<int>{0, 1, 2, 4}));  // no final 0
-    EXPECT_EQ(host.messagePasses, 4);
-    EXPECT_EQ(host.quitQuestions, 4);
+    EXPECT_EQ(host.rowsDone, 4);
+    EXPECT_EQ(host.stopQuestions, 4);
     EXPECT_EQ(picture.Width(), 64);
     EXPECT_EQ(picture.Height(), 40);
     EXPECT_EQ(picture.Bits(), before.Bits());  // the same store, untouched
@@ -228,13 +232,13 @@ TEST(ResamplerHost, TheHostMayDestroyThePictureWhileProcessingMessages) {
   for (int threads : {1, 2}) {
     auto owner = std::make_unique<Picture>(RandomPicture(6, 200, 50));
     RecordingHost host;
-    host.onMessages = [&] {
-      if (host.messagePasses == 5) {
+    host.onRowDone = [&] {
+      if (host.rowsDone == 5) {
         owner.reset();
-        host.quitting = true;
+        host.stopping = true;
       }
     };
-    ResizeOptions options;
+    ResizeTuning options;
     options.threads = threads;
     Picture& picture = *owner;
     ResizeBitmap(picture, 2.0f, 2.0f, host, options);
@@ -250,7 +254,7 @@ TEST(ResamplerHost, AFailingHostLeavesThePictureAndStopsEveryWorker) {
   host.onProgress = [&] {
     if (host.progress.size() == 10) throw std::runtime_error("host failed");
   };
-  ResizeOptions options;
+  ResizeTuning options;
   options.threads = 3;
   EXPECT_THROW(ResizeBitmap(picture, 2.0f, 2.0f, host, options), std::runtime_error);
   EXPECT_EQ(picture.Bits(), before.Bits());
@@ -322,7 +326,7 @@ TEST(ResamplerArithmeticState, ResultsDontDependOnTheCallersFloatingPointState) 
           seenX87 = X87ControlWord();
           seenMxcsr = Mxcsr();
         };
-        ResizeOptions options;
+        ResizeTuning options;
         options.threads = threads;
         SetX87ControlWord(callerX87[state]);
         SetMxcsr(callerMxcsr[state]);
@@ -370,7 +374,7 @@ TEST(ResamplerPaths, EveryWayOfSpreadingAndComputingGivesTheSamePixels) {
       for (int rowsPerTask : {1, 3, 32}) {
         for (bool doublePrecision : {true, false}) {
           for (int32_t maxTableWidth : {1 << 20, 8}) {
-            ResizeOptions options;
+            ResizeTuning options;
             options.threads = threads;
             options.rowsPerTask = rowsPerTask;
             options.doublePrecision = doublePrecision;
@@ -401,7 +405,7 @@ TEST(ResamplerPaths, AWholePictureTakesEveryProcessorFromSixtyFiveThousandPixels
   const Picture source = RandomPicture(5, 128, 128);
   for (const auto& c : {std::pair<int32_t, bool>{256, true}, {255, false}}) {
     ResizeStats stats;
-    ResizeOptions options;
+    ResizeTuning options;
     options.stats = &stats;
     const float scaleX = static_cast<float>(c.first) / 128;
     const Picture result = Resized(source, scaleX, 2.0f, options);
@@ -425,7 +429,7 @@ TEST(ResamplerPaths, ExtremeFactorsAgreeWithThePlainEvaluation) {
                         Case{&wide, 0.0015f, 0.7f}, Case{&wide, 1.0f / 700, 0.5f}}) {
     SCOPED_TRACE(testing::Message() << c.scaleX << " x " << c.scaleY);
     ResizeStats stats;
-    ResizeOptions options;
+    ResizeTuning options;
     options.stats = &stats;
     ExpectSamePixels(reference::ReferenceResize(*c.source, c.scaleX, c.scaleY),
                      Resized(*c.source, c.scaleX, c.scaleY, options));

@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <vector>
 
+#include "QuietHost.h"
 #include "ReferenceResampler.h"
 #include "core/Error.h"
 #include "fuzz/ResampleInput.h"
@@ -19,12 +20,6 @@ namespace {
 // Destinations above this many pixels (or rows, or columns) are passed over:
 // the plain evaluation takes a few microseconds a pixel under the sanitizers.
 constexpr int64_t kLargestOutput = int64_t{1} << 14;
-
-class QuietHost : public sw::ResizeHost {
- public:
-  void SetProgress(int) override {}
-  bool IsQuitting() override { return false; }
-};
 
 // Round(size x scale) when it is a size of at most kLargestOutput, else -1.
 int64_t OutputSize(int32_t size, float scale) {
@@ -54,8 +49,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   const sw::Picture expected = sw::reference::ReferenceResize(source, scaleX, scaleY);
   sw::Picture picture = source;
-  QuietHost host;
-  sw::ResizeOptions options;
+  sw::test::QuietHost host;
+  sw::ResizeTuning options;
   options.threads = input.Threads();
   options.rowsPerTask = input.RowsPerTask();
   if (input.WithoutTables()) options.maxTableWidth = 1;

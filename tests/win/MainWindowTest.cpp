@@ -188,7 +188,7 @@ TEST_F(MainWindowTest, ControlsCarryTheirCaptionsPlacesAndStartStates) {
   EXPECT_EQ(WindowText(jpg), L"jpg");
   EXPECT_EQ(SendMessageW(bmp, BM_GETCHECK, 0, 0), BST_UNCHECKED);
   EXPECT_EQ(SendMessageW(jpg, BM_GETCHECK, 0, 0), BST_CHECKED);
-  EXPECT_EQ(Form1->FormatIndex(), 1);
+  EXPECT_EQ(Form1->Request().format, kFormatJpg);
   // The items are the run's format names, which make the save dialog's "*.bmp" and "*.jpg".
   EXPECT_EQ(WideToUtf8(WindowText(bmp)), FormatName(kFormatBmp));
   EXPECT_EQ(WideToUtf8(WindowText(jpg)), FormatName(kFormatJpg));
@@ -251,7 +251,7 @@ TEST_F(MainWindowTest, ProgressBarRunsFromZeroToHundredAndTakesPositionsUnchange
   EXPECT_EQ(range.iLow, 0);
   EXPECT_EQ(range.iHigh, 100);
   EXPECT_FALSE(GetWindowLongW(bar, GWL_STYLE) & PBS_SMOOTH) << "segmented";
-  Form1->SetProgress(37);
+  Form1->RowDone(37);
   EXPECT_EQ(SendMessageW(bar, PBM_GETPOS, 0, 0), 37);
 }
 

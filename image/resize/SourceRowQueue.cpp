@@ -1,4 +1,4 @@
-#include "app/SourceRowQueue.h"
+#include "image/resize/SourceRowQueue.h"
 
 #include <algorithm>
 

@@ -45,8 +45,9 @@ class SourceRowQueue : public SourceRows {
   void Fail(std::exception_ptr failure);
 
   // Rows below `row` are read no more: their room is free.
-  void Release(int32_t row);
+  void Release(int32_t row) override;
   // Wakes every wait: rooms come back null, reads raise SourceRowsClosed.
+  void CancelWaits() override { Close(); }
   void Close();
   bool Closed() const;
 

@@ -1,0 +1,107 @@
+#include "image/resize/ResizeCore.h"
+
+#include <algorithm>
+#include <new>
+#include <stdexcept>
+#include <thread>
+
+#include "core/Messages.h"
+#include "image/resize/ResizeTuning.h"
+
+namespace sw {
+namespace {
+
+// From how many output pixels computing threads pay for their start (about
+// 0.3 ms each natively, 5 ms under Wine): a resize that has the processors
+// to itself sooner than one beside a decoder and an encoder.
+constexpr int64_t kAloneThreadedFromPixels = int64_t{1} << 16;
+constexpr int64_t kBesideCodecsThreadedFromPixels = int64_t{1} << 20;
+
+// Computing threads for the plan's rows, the calling one included: as the
+// tuning says when it says, else one per processor (at most 16) for pictures
+// large enough to gain, and 1 below.
+// The rows of a plan without column tables are made pixel by pixel on one thread.
+int ThreadsFor(const ResizePlan& plan, const ResizeTuning& tuning, ResizeCore::Company company) {
+  const bool tables = plan.width <= tuning.maxTableWidth && plan.sourceWidth <= tuning.maxTableWidth;
+  if (plan.width == 0 || plan.height == 0 || !tables) return 1;
+  if (tuning.threads > 0) return std::min(tuning.threads, 64);
+  const int64_t threadedFrom =
+      company == ResizeCore::Company::kAlone ? kAloneThreadedFromPixels : kBesideCodecsThreadedFromPixels;
+  if (static_cast<int64_t>(plan.width) * plan.height < threadedFrom || plan.width < 64) return 1;
+  const unsigned processors = std::thread::hardware_concurrency();
+  return static_cast<int>(std::clamp(processors, 1u, 16u));
+}
+
+}  // namespace
+
+int32_t ResizeCore::RowsInFlight(const ResizePlan& sizes, Company company) {
+  const ResizeTuning& tuning = CurrentResizeTuning();
+  return std::min(RowSchedule::RowsInFlight(ThreadsFor(sizes, tuning, company), std::max(tuning.rowsPerTask, 1)),
+                  sizes.height);
+}
+
+ResizeCore::ResizeCore(ResizePlan plan, SourceRows& source, OutputRows rows, Company company)
+    : plan_(std::move(plan)), source_(source), order_(rows.order_) {
+  if (plan_.width == 0 || plan_.height == 0) return;  // rows without pixels: nothing to make
+  if (rows.picture_) {
+    // Taken once: the threads write rows into the store, never through the picture.
+    pictureBits_ = rows.picture_->MutableBits();
+    pictureStride_ = rows.picture_->Stride();
+    pictureTopDown_ = rows.picture_->IsTopDown();
+  }
+  const ResizeTuning& tuning = CurrentResizeTuning();
+  const int rowsPerTask = std::max(tuning.rowsPerTask, 1);
+  try {
+    MakeTables(plan_, tuning.maxTableWidth);
+    const int threads = ThreadsFor(plan_, tuning, company);
+    if (!pictureBits_) {
+      // Not cleared: every row is made before it is used.
+      ringRows_ = RowsInFlight(plan_, company);
+      rowBytes_ = 4 * static_cast<size_t>(plan_.width);
+      ring_.reset(new uint8_t[static_cast<size_t>(ringRows_) * rowBytes_]);
+    }
+    makers_.reserve(static_cast<size_t>(threads));
+    for (int i = 0; i < threads; ++i) makers_.emplace_back(plan_, source_);
+    schedule_.emplace(plan_.height, threads, rowsPerTask, [this](int32_t y, int worker) {
+      if (ring_ && y - used_.load(std::memory_order_acquire) >= ringRows_) throw std::logic_error("a row ahead of the ring");
+      makers_[static_cast<size_t>(worker)].Make(y, PlaceOf(y), order_);
+    });
+  } catch (const std::bad_alloc&) {
+    throw msg::OutOfMemory();  // tables and rows are bounded by the row widths; still, the platform may refuse
+  }
+}
+
+ResizeCore::~ResizeCore() {
+  // Workers waiting for source rows are woken first, so that they can be joined.
+  source_.CancelWaits();
+  schedule_.reset();
+}
+
+uint8_t* ResizeCore::PlaceOf(int32_t y) const {
+  if (pictureBits_) return pictureBits_ + static_cast<size_t>(pictureTopDown_ ? y : plan_.height - 1 - y) * pictureStride_;
+  return ring_.get() + static_cast<size_t>(y % ringRows_) * rowBytes_;
+}
+
+const uint8_t* ResizeCore::Complete(int32_t y) {
+  if (!schedule_) return nullptr;
+  schedule_->Complete(y);
+  return PlaceOf(y);
+}
+
+void ResizeCore::Used(int32_t y) {
+  if (schedule_) {
+    used_.store(y + 1, std::memory_order_release);
+    schedule_->Reported(y + 1);
+  }
+  source_.Release(y + 1 < plan_.height ? static_cast<int32_t>(FirstSourceRow(plan_, y + 1)) : plan_.sourceHeight);
+}
+
+ResizeStats ResizeCore::Stats() const {
+  ResizeStats stats;
+  for (const RowMaker& maker : makers_) stats += maker.Counts();
+  stats.threads = schedule_ ? schedule_->Workers() : 0;
+  stats.tables = plan_.tables;
+  return stats;
+}
+
+}  // namespace sw
