@@ -1,85 +1,57 @@
 #include <exception>
 #include <optional>
-#include <vector>
 
 #include "app/RunOutput.h"
 #include "app/RunTexts.h"
 #include "core/ByteStream.h"
-#include "core/Messages.h"
 #include "image/bmp/Bmp.h"
-#include "image/jpeg/JpegCodec.h"
+#include "image/jpeg/EncoderThread.h"
 #include "platform/FileAccess.h"
 
 namespace sw {
 namespace {
 
-// Red, green, blue per pixel from the destination's blue, green, red, 0.
-void BgrxToRgb(const uint8_t* pixels, int32_t width, uint8_t* rgb) {
-  for (size_t x = 0; x < static_cast<size_t>(width); ++x, pixels += 4, rgb += 3) {
-    rgb[0] = pixels[2];
-    rgb[1] = pixels[1];
-    rgb[2] = pixels[0];
-  }
-}
-
 class HeldOutput : public MemoryOutput {
  public:
   HeldOutput(const ResizePlan& sizes, int format, bool progressive)
-      : destination_(Picture::CreateDisplayCompatibleForOverwrite(sizes.width, sizes.height)), format_(format) {
-    if (format_ != kFormatJpg || destination_.IsEmpty()) return;
-    Encode([&] {
-      encoder_.emplace(encoded_);
-      encoder_->Start(sizes.width, sizes.height, progressive);
-      rgb_.resize(3 * static_cast<size_t>(sizes.width));
-    });
-  }
+      : destination_(Picture::CreateDisplayCompatibleForOverwrite(sizes.width, sizes.height)),
+        format_(format),
+        progressive_(progressive) {}
 
   OutputRows Rows() override { return OutputRows::InPicture(destination_); }
 
-  void TakeRow(int32_t, const uint8_t* row) override {
-    if (!encoder_) return;
-    Encode([&] {
-      BgrxToRgb(row, destination_.Width(), rgb_.data());
-      encoder_->WriteRow(rgb_.data());
-    });
+  void TakeRow(int32_t y, const uint8_t*) override {
+    if (format_ != kFormatJpg || destination_.IsEmpty()) return;  // an empty picture is an empty file
+    // The encoder has a thread of its own: the window's thread handles its
+    // messages after every row and must not wait for it. It starts with the
+    // first row, once the rows are being made into the store, which it then
+    // shares.
+    if (!encoder_) encoder_.emplace(destination_, progressive_, encoded_);
+    encoder_->RowsComplete(y + 1);
   }
 
-  void RowsComplete() override {
-    if (encoder_) Encode([&] { encoder_->Finish(); });
-  }
+  void RowsComplete() override {}
 
-  const Picture& Destination() const override { return destination_; }
+  // The picture leaves alone: a BMP save gives it its DIB form, which would
+  // copy a store shared with this.
+  Picture TakeDestination() override { return std::move(destination_); }
 
   void SaveTo(const std::string& path, Picture& picture) override {
-    if (failure_) std::rethrow_exception(failure_);
     if (format_ == kFormatBmp) {
       SaveBmpFile(picture, path);
-    } else {
-      ReplaceFileWith(path, [&](ByteSink& sink) { encoded_.WriteTo(sink); });
+      return;
     }
+    // The encode's failure is the save's, reported before the target is touched.
+    if (encoder_) encoder_->Wait();
+    ReplaceFileWith(path, [&](ByteSink& sink) { encoded_.WriteTo(sink); });
   }
 
  private:
-  // The encoding's failure waits for the save; the encoding stops there.
-  template <typename Step>
-  void Encode(Step step) {
-    try {
-      step();
-    } catch (const std::bad_alloc&) {
-      failure_ = std::make_exception_ptr(msg::OutOfMemory());
-      encoder_.reset();
-    } catch (...) {
-      failure_ = std::current_exception();
-      encoder_.reset();
-    }
-  }
-
   Picture destination_;
   const int format_;
+  const bool progressive_;
   BlockSink encoded_;
-  std::optional<jpeg::RowEncoder> encoder_;
-  std::vector<uint8_t> rgb_;
-  std::exception_ptr failure_;
+  std::optional<jpeg::EncoderThread> encoder_;  // stopped before the bytes go
 };
 
 }  // namespace

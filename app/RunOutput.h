@@ -34,11 +34,11 @@ class MemoryOutput : public RunOutput {
   // encoding is kept for SaveTo, where the save reports it.
   static std::unique_ptr<MemoryOutput> Make(const ResizePlan& sizes, int format, bool progressive);
 
-  // The resampled picture, once its rows are complete.
-  virtual const Picture& Destination() const = 0;
+  // The resampled picture, once its rows are complete, handed over whole.
+  virtual Picture TakeDestination() = 0;
   // Writes the file at `path` (replacing an earlier one only when complete)
-  // from `picture`, which shares the destination's store; raises the
-  // encoding's failure first, before the target is touched.
+  // from `picture`, the destination taken; raises the encoding's failure
+  // first, before the target is touched.
   virtual void SaveTo(const std::string& path, Picture& picture) = 0;
 };
 

@@ -4,8 +4,8 @@
 // size, and then times two spans of the run with the performance counter:
 // from the click on Execute until the save dialog is shown, and from
 // confirming the save dialog until the main window is enabled again. Each
-// job prints one line, "NAME SPAN1 SPAN2" in seconds; at the end it prints
-// the program's peak working set ("peak-working-set MIB") and closes it.
+// job prints one line, "NAME SPAN1 SPAN2 PEAK": the spans in seconds and the
+// program's peak working set so far in MiB. At the end it closes the program.
 //
 //   window_driver.exe TARGET NAME=SOURCE:WIDTHxHEIGHT...
 
@@ -119,6 +119,16 @@ void Browse(HWND main, DWORD process, const Job& job) {
           "the source was not read");
 }
 
+// The program's peak working set so far, in MiB; 0 when the system won't say.
+double PeakWorkingSet(DWORD process) {
+  HANDLE program = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, process);
+  PROCESS_MEMORY_COUNTERS counters{};
+  counters.cb = sizeof(counters);
+  const bool known = program && GetProcessMemoryInfo(program, &counters, sizeof(counters));
+  if (program) CloseHandle(program);
+  return known ? static_cast<double>(counters.PeakWorkingSetSize) / (1 << 20) : 0;
+}
+
 void TimeRun(HWND main, DWORD process, const Job& job, const std::wstring& target) {
   SendMessageW(GetDlgItem(main, TForm1::kEdit3), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(job.width.c_str()));
   SendMessageW(GetDlgItem(main, TForm1::kEdit4), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(job.height.c_str()));
@@ -145,7 +155,7 @@ void TimeRun(HWND main, DWORD process, const Job& job, const std::wstring& targe
            length == 0 && IsWindowEnabled(main) != FALSE;
   }, "the run did not end");
   const double done = Seconds();
-  std::printf("%ls %.4f %.4f\n", job.name.c_str(), asked - clicked, done - confirmed);
+  std::printf("%ls %.4f %.4f %.1f\n", job.name.c_str(), asked - clicked, done - confirmed, PeakWorkingSet(process));
   std::fflush(stdout);
 }
 
@@ -180,14 +190,6 @@ int wmain(int argc, wchar_t** argv) {
     Browse(main, process, job);
     TimeRun(main, process, job, target);
   }
-  // The program's peak memory over all the jobs, before it closes.
-  HANDLE program = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, process);
-  PROCESS_MEMORY_COUNTERS counters{};
-  counters.cb = sizeof(counters);
-  if (program && GetProcessMemoryInfo(program, &counters, sizeof(counters)))
-    std::printf("peak-working-set %.1f\n", static_cast<double>(counters.PeakWorkingSetSize) / (1 << 20));
-  if (program) CloseHandle(program);
-  std::fflush(stdout);
   PostMessageW(main, WM_CLOSE, 0, 0);
   return 0;
 }

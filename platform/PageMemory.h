@@ -17,4 +17,11 @@ void* AllocatePages(size_t bytes, PageUse use);
 // Gives back a block from AllocatePages of the same size.
 void FreePages(void* block, size_t bytes);
 
+// Brings the pages of `bytes` from `start`, within a block from
+// AllocatePages, into memory ready to be written, without changing a byte,
+// so that the first writes there take no page fault. False when the system
+// would not (a quota, an older system): the pages then come as they are
+// written.
+bool PopulatePages(void* start, size_t bytes);
+
 }  // namespace sw

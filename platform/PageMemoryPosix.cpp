@@ -1,4 +1,5 @@
 #include <sys/mman.h>
+#include <unistd.h>
 
 #include <cstdint>
 
@@ -49,6 +50,20 @@ void* AllocatePages(size_t bytes, PageUse use) {
   (void)use;
 #endif
   return block;
+}
+
+bool PopulatePages(void* start, size_t bytes) {
+#ifdef MADV_POPULATE_WRITE
+  // Page-aligned, as madvise wants it.
+  const uintptr_t page = static_cast<uintptr_t>(::sysconf(_SC_PAGESIZE));
+  const uintptr_t first = reinterpret_cast<uintptr_t>(start) / page * page;
+  const uintptr_t end = reinterpret_cast<uintptr_t>(start) + bytes;
+  return ::madvise(reinterpret_cast<void*>(first), end - first, MADV_POPULATE_WRITE) == 0;
+#else
+  (void)start;
+  (void)bytes;
+  return false;
+#endif
 }
 
 void FreePages(void* block, size_t bytes) {

@@ -11,6 +11,15 @@ void* AllocatePages(size_t bytes, PageUse) {
   return VirtualAlloc(nullptr, bytes, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE);
 }
 
+bool PopulatePages(void* start, size_t bytes) {
+  // Locking brings the pages in, each still as it was; they stay resident
+  // once unlocked. The pages a process may hold locked at once are few, so
+  // callers populate a little at a time.
+  if (!VirtualLock(start, bytes)) return false;
+  VirtualUnlock(start, bytes);
+  return true;
+}
+
 void FreePages(void* block, size_t) {
   if (block) VirtualFree(block, 0, MEM_RELEASE);
 }

@@ -258,16 +258,29 @@ void TForm1::ClearInputs() {
 }
 
 void TForm1::SetProgress(int percent) {
+  shownProgress_ = percent;
   SendMessageW(Control(kProgressBar1), PBM_SETPOS, static_cast<WPARAM>(percent), 0);
 }
 
 void TForm1::RowDone(int percent) {
-  SetProgress(percent);
+  // Most rows leave the percentage as it was, and the bar with it.
+  if (percent != shownProgress_) SetProgress(percent);
+  // The messages waiting are handled after the row, but the queue is asked
+  // at most once in a period of the poll timer: rows come every few
+  // microseconds, and under Wine every look at the queue is a round trip to
+  // its server that costs more than the row. A message never waits longer
+  // than the timer's own period for it.
+  const auto now = std::chrono::steady_clock::now();
+  if (now - lastMessagePass_ < kMessagePassInterval) return;
   App().ProcessPendingMessages();
+  lastMessagePass_ = std::chrono::steady_clock::now();
 }
 
 bool TForm1::ShouldStop() { return App().IsQuitting(); }
 
-void TForm1::RowsDone() { SetProgress(0); }
+void TForm1::RowsDone() {
+  SetProgress(0);
+  lastMessagePass_ = {};
+}
 
 }  // namespace sw

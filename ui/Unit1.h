@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <chrono>
 #include <memory>
 #include <optional>
 #include <string>
@@ -91,6 +92,11 @@ class TForm1 : public BaseWindow, public RunHost, public TargetChooser {
 
   RunState state_;
   bool running_ = false;  // within Button3Click's run
+  int shownProgress_ = 0;  // the bar's position, as last set
+  // When the run's rows last had the messages handled; the queue is asked at
+  // most once in the poll timer's period.
+  static constexpr std::chrono::milliseconds kMessagePassInterval{1};
+  std::chrono::steady_clock::time_point lastMessagePass_{};
   HACCEL accelerators_ = nullptr;
   std::unique_ptr<Timer> Timer1;
   FileDialog OpenDialog1;

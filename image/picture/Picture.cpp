@@ -103,6 +103,14 @@ void Picture::SetHeight(int32_t height) {
   if (height != height_) Resize(width_, height, true);
 }
 
+bool Picture::PrepareRows(int32_t first, int32_t end) const {
+  if (IsEmpty() || first >= end) return false;
+  // The rows' bytes are one range in either stored order.
+  const size_t a = StoredRowOffset(*store_, height_, first), b = StoredRowOffset(*store_, height_, end - 1);
+  const size_t start = std::min(a, b);
+  return store_->bits.Populate(start, std::max(a, b) - start + store_->stride);
+}
+
 uint64_t Picture::CheckedStoreBytes(int32_t width, int32_t height, int bitsPerPixel) {
   if (width < 0 || height < 0) throw msg::Resource();
   if (width == 0 || height == 0) return 0;

@@ -115,6 +115,11 @@ class Picture {
   // y must lie in 0 .. Height() - 1.
   const uint8_t* Row(int32_t y) const;
   uint8_t* MutableRow(int32_t y);
+  // Brings the memory of rows first .. end - 1 in ahead of their writing,
+  // where the system can, changing no pixel: a store of hundreds of
+  // megabytes is otherwise faulted in page by page as its rows are made.
+  // False when the system would not.
+  bool PrepareRows(int32_t first, int32_t end) const;
 
   uint32_t Compression() const { return store_->compression; }
   const uint32_t* Masks() const { return store_->format.Masks(); }

@@ -1,5 +1,6 @@
 #include "image/picture/PixelMemory.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <utility>
@@ -30,6 +31,11 @@ PixelMemory PixelMemory::Allocate(size_t bytes, bool zeroed) {
   memory.data_ = static_cast<uint8_t*>(block);
   memory.size_ = bytes;
   return memory;
+}
+
+bool PixelMemory::Populate(size_t offset, size_t bytes) const {
+  if (!paged_ || offset >= size_) return false;
+  return PopulatePages(data_ + offset, std::min(bytes, size_ - offset));
 }
 
 PixelMemory::~PixelMemory() { Release(); }

@@ -29,6 +29,10 @@ class PixelMemory {
   bool empty() const { return size_ == 0; }
   // Whether the block came from the system's pages (for tests).
   bool Paged() const { return paged_; }
+  // Brings the system's pages of `bytes` from `offset` into memory ready to
+  // be written, changing no byte; false when the system would not, or the
+  // block is not made of them.
+  bool Populate(size_t offset, size_t bytes) const;
 
   // Stores from this size up are taken from the system's pages.
   static constexpr size_t kPagedBytes = size_t{256} << 10;

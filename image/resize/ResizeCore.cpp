@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <new>
 #include <stdexcept>
+#include <system_error>
 #include <thread>
 
 #include "core/Messages.h"
@@ -16,6 +17,10 @@ namespace {
 // to itself sooner than one beside a decoder and an encoder.
 constexpr int64_t kAloneThreadedFromPixels = int64_t{1} << 16;
 constexpr int64_t kBesideCodecsThreadedFromPixels = int64_t{1} << 20;
+
+// A destination's memory is brought in this much at a time: little enough
+// for the pages a process may hold locked at once on Windows.
+constexpr size_t kPreparedBytes = size_t{128} << 10;
 
 // Computing threads for the plan's rows, the calling one included: as the
 // tuning says when it says, else one per processor (at most 16) for pictures
@@ -40,7 +45,8 @@ int32_t ResizeCore::RowsInFlight(const ResizePlan& sizes, Company company) {
                   sizes.height);
 }
 
-ResizeCore::ResizeCore(ResizePlan plan, SourceRows& source, OutputRows rows, Company company)
+ResizeCore::ResizeCore(ResizePlan plan, SourceRows& source, OutputRows rows, Company company,
+                       RowSchedule::Caller caller)
     : plan_(std::move(plan)), source_(source), order_(rows.order_) {
   if (plan_.width == 0 || plan_.height == 0) return;  // rows without pixels: nothing to make
   if (rows.picture_) {
@@ -48,6 +54,7 @@ ResizeCore::ResizeCore(ResizePlan plan, SourceRows& source, OutputRows rows, Com
     pictureBits_ = rows.picture_->MutableBits();
     pictureStride_ = rows.picture_->Stride();
     pictureTopDown_ = rows.picture_->IsTopDown();
+    PrepareDestination(*rows.picture_);
   }
   const ResizeTuning& tuning = CurrentResizeTuning();
   const int rowsPerTask = std::max(tuning.rowsPerTask, 1);
@@ -60,12 +67,13 @@ ResizeCore::ResizeCore(ResizePlan plan, SourceRows& source, OutputRows rows, Com
       rowBytes_ = 4 * static_cast<size_t>(plan_.width);
       ring_.reset(new uint8_t[static_cast<size_t>(ringRows_) * rowBytes_]);
     }
-    makers_.reserve(static_cast<size_t>(threads));
-    for (int i = 0; i < threads; ++i) makers_.emplace_back(plan_, source_);
+    const int slots = RowSchedule::Slots(threads, caller);
+    makers_.reserve(static_cast<size_t>(slots));
+    for (int i = 0; i < slots; ++i) makers_.emplace_back(plan_, source_);
     schedule_.emplace(plan_.height, threads, rowsPerTask, [this](int32_t y, int worker) {
       if (ring_ && y - used_.load(std::memory_order_acquire) >= ringRows_) throw std::logic_error("a row ahead of the ring");
       makers_[static_cast<size_t>(worker)].Make(y, PlaceOf(y), order_);
-    });
+    }, caller);
   } catch (const std::bad_alloc&) {
     throw msg::OutOfMemory();  // tables and rows are bounded by the row widths; still, the platform may refuse
   }
@@ -73,8 +81,32 @@ ResizeCore::ResizeCore(ResizePlan plan, SourceRows& source, OutputRows rows, Com
 
 ResizeCore::~ResizeCore() {
   // Workers waiting for source rows are woken first, so that they can be joined.
+  stopping_.store(true, std::memory_order_relaxed);
   source_.CancelWaits();
   schedule_.reset();
+  if (preparer_.joinable()) preparer_.join();
+}
+
+// Every fresh page of a destination written whole costs a fault where it is
+// first written, in the row makers' way (about 10 microseconds each in a
+// virtual machine, where a destination of hundreds of megabytes holds tens of
+// thousands); a thread of its own brings the pages in ahead of the rows, in
+// the order they are made, changing no byte. Nothing depends on it: where it
+// can't start, or the system won't, the rows fault their pages in as before.
+void ResizeCore::PrepareDestination(const Picture& destination) {
+  if (destination.ImageBytes() < 2 * kPreparedBytes) return;
+  const int32_t rowsAtOnce = static_cast<int32_t>(std::max<size_t>(kPreparedBytes / destination.Stride(), 1));
+  // A copy of its own, which shares the store: the caller may hand the
+  // destination on once the rows are made.
+  prepared_ = destination;
+  try {
+    preparer_ = std::thread([this, rowsAtOnce] {
+      const int32_t height = prepared_->Height();
+      for (int32_t y = 0; y < height && !stopping_.load(std::memory_order_relaxed); y += rowsAtOnce)
+        if (!prepared_->PrepareRows(y, std::min(y + rowsAtOnce, height))) return;
+    });
+  } catch (const std::system_error&) {
+  }
 }
 
 uint8_t* ResizeCore::PlaceOf(int32_t y) const {

@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <thread>
 #include <vector>
 
 #include "image/picture/Picture.h"
@@ -48,9 +49,11 @@ class ResizeCore {
   enum class Company { kAlone, kBesideCodecs };
 
   // The rows of `plan` (its sizes planned, its tables not yet made) from
-  // `source`, made into `rows`. Raises the out-of-memory error when the
-  // tables or the working rows can't be had.
-  ResizeCore(ResizePlan plan, SourceRows& source, OutputRows rows, Company company);
+  // `source`, made into `rows`; whether the calling thread makes rows too
+  // while it waits, as `caller` says. Raises the out-of-memory error when
+  // the tables or the working rows can't be had.
+  ResizeCore(ResizePlan plan, SourceRows& source, OutputRows rows, Company company,
+             RowSchedule::Caller caller = RowSchedule::Caller::kMakesRows);
   ~ResizeCore();
   ResizeCore(const ResizeCore&) = delete;
   ResizeCore& operator=(const ResizeCore&) = delete;
@@ -79,6 +82,8 @@ class ResizeCore {
   ResizePlan plan_;
   SourceRows& source_;
   const PixelOrder order_;
+  void PrepareDestination(const Picture& destination);
+
   uint8_t* pictureBits_ = nullptr;  // rows made in a picture: its store
   size_t pictureStride_ = 0;
   bool pictureTopDown_ = false;
@@ -87,6 +92,9 @@ class ResizeCore {
   std::unique_ptr<uint8_t[]> ring_;
   std::atomic<int32_t> used_{0};
   std::vector<RowMaker> makers_;
+  std::atomic<bool> stopping_{false};
+  std::optional<Picture> prepared_;  // the destination, shared for as long as the preparer reads it
+  std::thread preparer_;             // brings the destination's memory in ahead of the rows
   std::optional<RowSchedule> schedule_;
 };
 
