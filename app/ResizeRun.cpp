@@ -38,18 +38,14 @@ RunOutcome Execute(RunState& state, const RunRequest& request, PictureRowSource&
   if (!target.Chooser()) {
     std::unique_ptr<FileOutput> output =
         FileOutput::Make(target.Path(), sizes, request.format, progressive, source, state.SourceFileName);
-    if (!ResizeStream(source, sizes, output->Rows(), RowSchedule::Caller::kMakesRows, *output, host))
-      return RunOutcome::kStopped;
+    if (!ResizeStream(source, sizes, output->Rows(), *output, host)) return RunOutcome::kStopped;
     output->RowsComplete();
     // Steps 6 to 8: the target is the one given.
     output->Commit();
     state.TargetFileName = target.Path();
   } else {
-    // The window handles its messages after every row: its thread only takes
-    // the rows, and the others make them meanwhile.
     std::unique_ptr<MemoryOutput> output = MemoryOutput::Make(sizes, request.format, progressive);
-    if (!ResizeStream(source, sizes, output->Rows(), RowSchedule::Caller::kMakesRows, *output, host))
-      return RunOutcome::kStopped;
+    if (!ResizeStream(source, sizes, output->Rows(), *output, host)) return RunOutcome::kStopped;
     output->RowsComplete();
     if (Abandoned(state, host)) return RunOutcome::kStopped;
     *state.WorkBitmap = output->TakeDestination();

@@ -45,8 +45,7 @@ int32_t ResizeCore::RowsInFlight(const ResizePlan& sizes, Company company) {
                   sizes.height);
 }
 
-ResizeCore::ResizeCore(ResizePlan plan, SourceRows& source, OutputRows rows, Company company,
-                       RowSchedule::Caller caller)
+ResizeCore::ResizeCore(ResizePlan plan, SourceRows& source, OutputRows rows, Company company)
     : plan_(std::move(plan)), source_(source), order_(rows.order_) {
   if (plan_.width == 0 || plan_.height == 0) return;  // rows without pixels: nothing to make
   if (rows.picture_) {
@@ -67,13 +66,12 @@ ResizeCore::ResizeCore(ResizePlan plan, SourceRows& source, OutputRows rows, Com
       rowBytes_ = 4 * static_cast<size_t>(plan_.width);
       ring_.reset(new uint8_t[static_cast<size_t>(ringRows_) * rowBytes_]);
     }
-    const int slots = RowSchedule::Slots(threads, caller);
-    makers_.reserve(static_cast<size_t>(slots));
-    for (int i = 0; i < slots; ++i) makers_.emplace_back(plan_, source_);
+    makers_.reserve(static_cast<size_t>(threads));
+    for (int i = 0; i < threads; ++i) makers_.emplace_back(plan_, source_);
     schedule_.emplace(plan_.height, threads, rowsPerTask, [this](int32_t y, int worker) {
       if (ring_ && y - used_.load(std::memory_order_acquire) >= ringRows_) throw std::logic_error("a row ahead of the ring");
       makers_[static_cast<size_t>(worker)].Make(y, PlaceOf(y), order_);
-    }, caller);
+    });
   } catch (const std::bad_alloc&) {
     throw msg::OutOfMemory();  // tables and rows are bounded by the row widths; still, the platform may refuse
   }

@@ -49,11 +49,9 @@ class ResizeCore {
   enum class Company { kAlone, kBesideCodecs };
 
   // The rows of `plan` (its sizes planned, its tables not yet made) from
-  // `source`, made into `rows`; whether the calling thread makes rows too
-  // while it waits, as `caller` says. Raises the out-of-memory error when
-  // the tables or the working rows can't be had.
-  ResizeCore(ResizePlan plan, SourceRows& source, OutputRows rows, Company company,
-             RowSchedule::Caller caller = RowSchedule::Caller::kMakesRows);
+  // `source`, made into `rows`. Raises the out-of-memory error when the
+  // tables or the working rows can't be had.
+  ResizeCore(ResizePlan plan, SourceRows& source, OutputRows rows, Company company);
   ~ResizeCore();
   ResizeCore(const ResizeCore&) = delete;
   ResizeCore& operator=(const ResizeCore&) = delete;

@@ -26,26 +26,23 @@ int32_t RowSchedule::RowsInFlight(int threads, int rowsPerTask) {
   return std::max(4 * rowsPerTask * threads, 64) + rowsPerTask;
 }
 
-RowSchedule::RowSchedule(int32_t rows, int threads, int rowsPerTask, MakeRow make, Caller caller)
+RowSchedule::RowSchedule(int32_t rows, int threads, int rowsPerTask, MakeRow make)
     : rows_(rows),
       rowsPerTask_(rowsPerTask),
       window_(std::max(4 * rowsPerTask * threads, 64)),
       ringSize_(static_cast<size_t>(std::max<int64_t>(std::min<int64_t>(RowsInFlight(threads, rowsPerTask), rows), 1))),
       make_(std::move(make)),
       made_(new std::atomic<int32_t>[ringSize_]),
-      tasks_(new Task[static_cast<size_t>(Slots(threads, caller))]),
-      threads_(Slots(threads, caller)),
-      callerMakes_(caller == Caller::kMakesRows) {
+      tasks_(new Task[static_cast<size_t>(threads)]),
+      threads_(threads) {
   for (size_t i = 0; i < ringSize_; ++i) made_[i].store(-1, std::memory_order_relaxed);
-  for (int i = 1; i < threads_; ++i) {
+  for (int i = 1; i < threads; ++i) {
     try {
       workers_.emplace_back([this, i] { Work(i); });
     } catch (const std::system_error&) {
       break;  // fewer workers; the calling thread makes what they don't
     }
   }
-  // Without any worker the calling thread makes every row itself.
-  if (workers_.empty()) callerMakes_ = true;
 }
 
 RowSchedule::~RowSchedule() {
@@ -60,11 +57,11 @@ void RowSchedule::Complete(int32_t y) {
     if (failed_.load(std::memory_order_acquire)) RaiseFailure();
     if (Done(y)) return;
     int32_t row;
-    if (callerMakes_ && (TakeOwn(0, row) || Steal(row))) {
+    if (TakeOwn(0, row) || Steal(row)) {
       make_(row, 0);
       MarkMade(row);
     } else {
-      AwaitRow(y);  // every row up to y is taken, y by another thread (or the caller takes rows only)
+      AwaitRow(y);  // every row up to y is taken, y by another thread
     }
   }
 }

@@ -36,23 +36,13 @@ class RowSchedule {
  public:
   using MakeRow = std::function<void(int32_t row, int worker)>;
 
-  // Whether the calling thread makes rows too while it waits for the next,
-  // or only takes them, for a thread whose own work between rows can't wait
-  // (a window's, which handles its messages after every row).
-  enum class Caller { kMakesRows, kTakesRowsOnly };
-
-  // Rows made on `threads` threads: the calling one and threads - 1 workers,
-  // or, when the caller only takes rows, `threads` workers numbered from 1
-  // (fewer when the system refuses more; with none at all the caller makes
-  // the rows after all). Slots() threads are numbered, the caller's 0.
-  RowSchedule(int32_t rows, int threads, int rowsPerTask, MakeRow make, Caller caller = Caller::kMakesRows);
+  // Starts threads - 1 workers (fewer when the system refuses more).
+  RowSchedule(int32_t rows, int threads, int rowsPerTask, MakeRow make);
   ~RowSchedule();
   RowSchedule(const RowSchedule&) = delete;
   RowSchedule& operator=(const RowSchedule&) = delete;
 
   int Workers() const { return static_cast<int>(workers_.size()); }
-  // How many thread numbers `make` may be given: 0 .. Slots() - 1.
-  static int Slots(int threads, Caller caller) { return caller == Caller::kMakesRows ? threads : threads + 1; }
 
   // How far past the rows reported a row may be made: a caller that keeps
   // made rows in a ring of its own needs this many places.
@@ -87,8 +77,7 @@ class RowSchedule {
   const MakeRow make_;
   std::unique_ptr<std::atomic<int32_t>[]> made_;  // per ring slot: the last row made there
   std::unique_ptr<Task[]> tasks_;                 // each thread's task, [0] the calling thread's
-  const int threads_;  // places in tasks_, the calling thread's at 0
-  bool callerMakes_;
+  const int threads_;
   std::atomic<int32_t> next_{0};      // the first row no task holds yet
   std::atomic<int32_t> reported_{0};  // rows before it are reported
   std::atomic<bool> stop_{false};

@@ -15,12 +15,10 @@ namespace sw {
 
 // Resizes `stream` (none of its rows read yet) by `sizes` (PlanSizes of its
 // width and height): the output rows are made into `rows`, each handed to
-// `sink` and reported to `host` as DriveRows does; the calling thread makes
-// rows too while it waits unless `caller` says it only takes them. True once every row is
+// `sink` and reported to `host` as DriveRows does. True once every row is
 // made and the stream has been read to its end; a failure of the stream is
 // raised wherever in the file it lay. False when the host asked to stop:
 // the stream is then left where its reader stood.
-bool ResizeStream(RowStream& stream, const ResizePlan& sizes, OutputRows rows, RowSchedule::Caller caller,
-                  RowSink& sink, ResizeHost& host);
+bool ResizeStream(RowStream& stream, const ResizePlan& sizes, OutputRows rows, RowSink& sink, ResizeHost& host);
 
 }  // namespace sw
