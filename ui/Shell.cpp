@@ -187,12 +187,17 @@ ModalSection::ModalSection(const Application& app) {
   } else if (app.MainWindow()) {
     owner_ = app.MainWindow()->Handle();
   }
+  ownerWasEnabled_ = owner_ && IsWindowEnabled(owner_);
   WindowList list{GetCurrentThreadId(), owner_, &disabled_};
   EnumThreadWindows(list.thread, &DisableOne, reinterpret_cast<LPARAM>(&list));
   for (HWND window : disabled_) EnableWindow(window, FALSE);
 }
 
 ModalSection::~ModalSection() {
+  // The box or dialog enables its owner when it ends, even one that was
+  // disabled before it began (Wine does): such an owner, a window that a
+  // run holds disabled, stays disabled.
+  if (owner_ && !ownerWasEnabled_ && IsWindow(owner_)) EnableWindow(owner_, FALSE);
   for (HWND window : disabled_)
     if (IsWindow(window)) EnableWindow(window, TRUE);
   if (active_ && IsWindow(active_)) SetActiveWindow(active_);

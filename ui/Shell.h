@@ -129,6 +129,7 @@ class ModalSection {
   HWND active_ = nullptr;
   HWND focus_ = nullptr;
   HWND owner_ = nullptr;
+  bool ownerWasEnabled_ = false;
   std::vector<HWND> disabled_;
 };
 

@@ -78,6 +78,26 @@ class CountingSource : public ByteSource {
   size_t position_ = 0;
 };
 
+TEST(BlockSinks, WritesAcrossBlocksComeOutWholeAndInOrder) {
+  BlockSink sink(4);
+  Bytes expected;
+  uint8_t next = 0;
+  // Writes that end a block exactly, span several, and start mid-block.
+  for (size_t count : {size_t{4}, size_t{1}, size_t{9}, size_t{0}, size_t{3}, size_t{2}}) {
+    Bytes piece;
+    for (size_t i = 0; i < count; ++i) piece.push_back(next++);
+    sink.Write(piece.data(), piece.size());
+    expected.insert(expected.end(), piece.begin(), piece.end());
+  }
+  EXPECT_EQ(sink.Size(), expected.size());
+  MemorySink out;
+  sink.WriteTo(out);
+  EXPECT_EQ(out.Bytes(), expected);
+  MemorySink again;
+  sink.WriteTo(again);
+  EXPECT_EQ(again.Bytes(), expected) << "handing the bytes on keeps them";
+}
+
 TEST(BufferedSources, PiecesOfAnySizeComeInOrderFromFewReads) {
   Bytes bytes(1000);
   for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<uint8_t>(i * 7);

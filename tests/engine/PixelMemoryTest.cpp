@@ -78,6 +78,31 @@ TEST(PixelMemory, StoresOfALargePageOrMoreStartAtOneOnLinux) {
 }
 #endif
 
+TEST(PixelMemory, RowsBroughtInAheadKeepEveryByteAsWritten) {
+  // Top-down and bottom-up, bringing in rows already written and rows not yet.
+  for (bool topDown : {false, true}) {
+    DibLayout layout;
+    layout.header.biSize = 40;
+    layout.header.biWidth = 300;
+    layout.header.biHeight = topDown ? -600 : 600;
+    layout.header.biPlanes = 1;
+    layout.header.biBitCount = 32;
+    Picture picture = Picture::CreateDib(layout);
+    ASSERT_GE(picture.ImageBytes(), PixelMemory::kPagedBytes);
+    for (int32_t y = 0; y < 300; ++y) std::memset(picture.MutableRow(y), y & 0xFF, picture.Stride());
+    const bool brought = picture.PrepareRows(0, 600);
+#ifdef __linux__
+    EXPECT_TRUE(brought) << "this kernel populates pages";
+#endif
+    for (int32_t y = 0; y < 600; ++y) {
+      const uint8_t expected = y < 300 ? static_cast<uint8_t>(y) : 0;
+      for (size_t i = 0; i < picture.Stride(); ++i)
+        ASSERT_EQ(picture.Row(y)[i], expected) << "row " << y << " byte " << i << (topDown ? " top-down" : "");
+    }
+    EXPECT_FALSE(picture.PrepareRows(5, 5)) << "no rows";
+  }
+}
+
 TEST(PixelMemory, MemoryTheSystemRefusesIsTheResourceError) {
   try {
     PixelMemory::Zeroed(size_t{1} << 62);

@@ -10,6 +10,7 @@
 #include "core/Messages.h"
 #include "image/resize/X87.h"
 #include "ui/BaseWindow.h"
+#include "ui/FileDialog.h"
 #include "ui/Shell.h"
 #include "ui/Timer.h"
 #include "ui/WindowText.h"
@@ -184,6 +185,29 @@ TEST_F(ShellTest, ErrorBoxDisablesExactlyTheVisibleEnabledWindowsAndRestoresThem
   EXPECT_FALSE(IsWindowEnabled(disabled.Handle())) << "a window the box did not disable stays disabled";
   EXPECT_TRUE(IsWindowEnabled(hidden.Handle()));
   EXPECT_EQ(GetActiveWindow(), activeBefore);
+}
+
+// A run disables the main window and then asks for its target: the save
+// dialog's end must not enable the window before the run does.
+TEST_F(ShellTest, AWindowDisabledBeforeADialogStaysDisabledAfterIt) {
+  TestWindow owner(app);
+  owner.Create();
+  SetActiveWindow(owner.Handle());
+  EnableWindow(owner.Handle(), FALSE);
+  for (FileDialog::Kind kind : {FileDialog::Kind::Save, FileDialog::Kind::Open}) {
+    FileDialog dialog(app, kind, L"Картинки|*.bmp;*.jpg;*.jpeg");
+    DialogDriver driver;
+    driver.Then(test::CancelDialog());
+    EXPECT_FALSE(dialog.Execute());
+    EXPECT_TRUE(driver.Finished());
+    EXPECT_FALSE(IsWindowEnabled(owner.Handle()));
+  }
+  MessageBoxContents box;
+  DialogDriver driver;
+  driver.Then(test::ReadAndConfirmBox(&box));
+  app.ReportError("boom");
+  EXPECT_EQ(box.text, L"boom.");
+  EXPECT_FALSE(IsWindowEnabled(owner.Handle()));
 }
 
 TEST_F(ShellTest, ErrorBoxReleasesTheMouseCapture) {
