@@ -42,16 +42,22 @@ class CountedSource : public ByteSource {
   uint64_t remaining_;
 };
 
+// The refusal of a header for `fault`, with the message the system gives for
+// it: a picture too large is refused as one the system has no memory for.
+DibHeaderError Refused(DibFault fault) {
+  return DibHeaderError(fault, fault == DibFault::TooLarge ? msg::NotEnoughMemoryForPicture() : msg::InvalidBitmap());
+}
+
 void ReadInfoHeader(CountedSource& in, BmpHeaders& f) {
   // Every field is checked where it is read; a file that ends inside its
   // info header is malformed rather than merely short.
   uint8_t block[kHeaderWithMasksBytes] = {};
-  if (!in.TryRead(block, 4)) throw msg::InvalidBitmap();
+  if (!in.TryRead(block, 4)) throw Refused(DibFault::HeaderCut);
   f.headerSize = Get32(block);
-  if (CheckHeaderSize(f.headerSize) != DibFault::None) throw msg::InvalidBitmap();
+  if (const DibFault fault = CheckHeaderSize(f.headerSize); fault != DibFault::None) throw Refused(fault);
   BitmapInfoHeader& h = f.header;
   if (f.headerSize == kCoreHeaderBytes) {
-    if (!in.TryRead(block + 4, kCoreHeaderBytes - 4)) throw msg::InvalidBitmap();
+    if (!in.TryRead(block + 4, kCoreHeaderBytes - 4)) throw Refused(DibFault::HeaderCut);
     h.biSize = kInfoHeaderBytes;
     h.biWidth = Get16(block + 4);  // unsigned in a core header: always bottom-up
     h.biHeight = Get16(block + 6);
@@ -61,7 +67,7 @@ void ReadInfoHeader(CountedSource& in, BmpHeaders& f) {
   }
   // Only the fields and masks are kept; the rest of a longer header is passed over.
   const uint32_t kept = std::min(f.headerSize, kHeaderWithMasksBytes);
-  if (!in.TryRead(block + 4, kept - 4) || !in.TrySkip(f.headerSize - kept)) throw msg::InvalidBitmap();
+  if (!in.TryRead(block + 4, kept - 4) || !in.TrySkip(f.headerSize - kept)) throw Refused(DibFault::HeaderCut);
   h.biSize = f.headerSize;
   h.biWidth = static_cast<int32_t>(Get32(block + 4));
   h.biHeight = static_cast<int32_t>(Get32(block + 8));
@@ -85,7 +91,7 @@ void ReadHeaders(CountedSource& in, BmpHeaders& f) {
   uint32_t colors = h.biClrUsed;
   if (colors == 0 && (bits == 1 || bits == 4 || bits == 8)) colors = 1u << bits;
   // The header's form is checked before anything after it is read.
-  if (CheckHeaderForm(f.headerSize, h, colors) != DibFault::None) throw msg::InvalidBitmap();
+  if (const DibFault fault = CheckHeaderForm(f.headerSize, h, colors); fault != DibFault::None) throw Refused(fault);
 
   if (h.biCompression == kBiBitfields && (bits == 16 || bits == 32) && f.headerSize == kInfoHeaderBytes) {
     uint8_t masks[kBmpMaskBytes];
@@ -109,10 +115,10 @@ void ReadHeaders(CountedSource& in, BmpHeaders& f) {
 // run-length picture is decoded into a display-compatible store of 32 bits
 // a pixel, which has to fit the limit too.
 void CheckCanBeMade(const BmpHeaders& f) {
-  const DibFault fault = CheckPictureHeader(f.header, f.colorTable.size(), true);
-  if (fault == DibFault::TooLarge) throw msg::NotEnoughMemoryForPicture();
-  if (fault != DibFault::None) throw msg::InvalidBitmap();
-  if (f.RunLength() && PixelStoreBytes(f.header.biWidth, f.Height(), 32) == 0) throw msg::NotEnoughMemoryForPicture();
+  DibFault fault = CheckPictureHeader(f.header, f.colorTable.size(), true);
+  if (fault == DibFault::None && f.RunLength() && PixelStoreBytes(f.header.biWidth, f.Height(), 32) == 0)
+    fault = DibFault::TooLarge;
+  if (fault != DibFault::None) throw Refused(fault);
 }
 
 // The pixel bytes the file offers: the stated image size or, when it is 0,

@@ -6,6 +6,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "core/Error.h"
+
 namespace sw {
 
 constexpr uint32_t kBiRgb = 0;
@@ -60,6 +62,19 @@ enum class DibFault {
   Compression,   // a compression the depth can't have: bit fields below 16 bits, run
                  // lengths other than 8 bits RLE8 or 4 bits RLE4, bottom-up; anything else
   TooLarge,      // a pixel store above kMaxPixelStoreBytes
+  HeaderCut,     // a file that ends inside its info header
+};
+
+// A header refused for a named reason: the error the user is shown for it
+// (its kind and text, as the reader or the picture would raise it), and the
+// reason, for a caller that can use it (the tests name the reasons they expect).
+class DibHeaderError : public Error {
+ public:
+  DibHeaderError(DibFault fault, const Error& shown) : Error(shown), fault_(fault) {}
+  DibFault Fault() const { return fault_; }
+
+ private:
+  DibFault fault_;
 };
 
 // What a BMP file's reader checks before it reads on: the header's size as

@@ -55,8 +55,8 @@ Picture Picture::CreateDib(const DibLayout& layout) {
   const BitmapInfoHeader& header = layout.header;
   const int bits = header.biBitCount;
   const DibFault fault = CheckPictureHeader(header, layout.colorTable.size(), false);
-  if (fault == DibFault::TooLarge) throw msg::Resource();
-  if (fault != DibFault::None) throw msg::InvalidBitmap();
+  if (fault != DibFault::None)
+    throw DibHeaderError(fault, fault == DibFault::TooLarge ? msg::Resource() : msg::InvalidBitmap());
   // Below the store limit, so the height is far from INT32_MIN.
   const int32_t height = header.biHeight < 0 ? -header.biHeight : header.biHeight;
   const uint64_t bytes = PixelStoreBytes(header.biWidth, height, bits);

@@ -198,6 +198,30 @@ TEST(PictureResourceError, StoresAboveTheLimitAreRefusedAndLeaveThePictureAsItWa
   ExpectResourceError([] { Picture::CreateDib(Layout(20000, 20000, 32)); });
 }
 
+// The DIB's own rules, each refused with its reason; a run-length layout is
+// the reader's to decode, never a DIB store's.
+TEST(PictureDib, LayoutsNoDibCanHaveAreRefusedWithTheirReason) {
+  struct Case {
+    DibLayout layout;
+    DibFault fault;
+  };
+  DibLayout colours = Layout(1, 1, 8);
+  colours.colorTable.resize(257);
+  const Case cases[] = {{Layout(0, 1, 24), DibFault::Width},           {Layout(1, 0, 24), DibFault::Height},
+                        {Layout(1, 1, 2), DibFault::BitCount},         {Layout(1, 1, 8, kBiRle8), DibFault::Compression},
+                        {Layout(1, 1, 24, kBiBitfields), DibFault::Compression},
+                        {colours, DibFault::ColorCount},               {Layout(20000, 20000, 32), DibFault::TooLarge}};
+  for (const Case& c : cases) {
+    try {
+      Picture::CreateDib(c.layout);
+      ADD_FAILURE() << "made a DIB for fault " << static_cast<int>(c.fault);
+    } catch (const DibHeaderError& e) {
+      EXPECT_EQ(e.Fault(), c.fault);
+      EXPECT_EQ(e.Kind(), c.fault == DibFault::TooLarge ? ErrorKind::Resource : ErrorKind::InvalidBitmap);
+    }
+  }
+}
+
 TEST(PicturePixels, ReadsOutsideThePictureGiveTheOutsideValue) {
   const Picture picture = Picture::CreateDisplayCompatible(4, 3);
   EXPECT_EQ(picture.ReadPixel(4, 0), kColorOutside);
