@@ -76,6 +76,7 @@ struct DecodeJob {
   HeaderInfo header;
   bool paletted = false;
   bool cmyk = false;  // four samples a pixel from the library, three in the picture
+  bool dibOrder = false;  // the library gives blue, green, red itself
   std::vector<JSAMPLE> cmykRow;
   JSAMPROW row = nullptr;  // where the next row goes
 };
@@ -146,6 +147,14 @@ void StartDecodeStep(void* context) {
     cinfo->desired_number_of_colors = kQuantizedColors;
   }
   job.cmyk = !job.paletted && space == JCS_CMYK;
+#ifdef JCS_EXTENSIONS
+  // The same samples in the DIB's order, straight from the library's own
+  // colour conversion, rather than swapped afterwards one pixel at a time.
+  if (!job.paletted && space == JCS_RGB) {
+    cinfo->out_color_space = JCS_EXT_BGR;
+    job.dibOrder = true;
+  }
+#endif
   // At scale 1/1 the output is the file's own size: refuse a picture that
   // could never be made before the library allocates anything for it.
   if (PixelStoreBytes(cinfo->image_width, cinfo->image_height, job.paletted ? 8 : 24) == 0) throw msg::Resource();
@@ -281,7 +290,7 @@ void RowDecoder::ReadRow(uint8_t* row) {
   const JDIMENSION width = job.cinfo.output_width;
   if (job.cmyk) {
     CmykToDibOrder(job.cmykRow.data(), row, width);
-  } else if (!job.paletted) {
+  } else if (!job.paletted && !job.dibOrder) {
     RgbToDibOrder(row, width);
   }
 }

@@ -4,6 +4,8 @@
 #include <chrono>
 #include <system_error>
 
+#include "image/resize/SpinPause.h"
+
 namespace sw {
 namespace {
 
@@ -88,7 +90,7 @@ void RowSchedule::MarkMade(int32_t row) {
 void RowSchedule::AwaitRow(int32_t y) {
   const auto until = std::chrono::steady_clock::now() + kSpin;
   for (unsigned spins = 1; !Done(y) && !failed_.load(std::memory_order_relaxed); ++spins) {
-    __builtin_ia32_pause();
+    SpinPause();
     if (spins % 64 != 0 || std::chrono::steady_clock::now() < until) continue;
     std::unique_lock<std::mutex> lock(mutex_);
     awaited_.store(y);

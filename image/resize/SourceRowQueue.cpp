@@ -1,8 +1,17 @@
 #include "image/resize/SourceRowQueue.h"
 
 #include <algorithm>
+#include <chrono>
+
+#include "image/resize/SpinPause.h"
 
 namespace sw {
+namespace {
+
+// How long a reader spins for the row it waits for before it blocks.
+constexpr std::chrono::microseconds kSpin(100);
+
+}  // namespace
 
 SourceRowQueue::SourceRowQueue(int32_t width, int32_t height, const StoredRowForm& form, size_t capacity)
     : width_(width),
@@ -29,6 +38,14 @@ const uint8_t* SourceRowQueue::Find(int32_t row) const {
 }
 
 const uint8_t* SourceRowQueue::StoredRow(int32_t row) const {
+  // The row the output needs next is usually put in within microseconds:
+  // spinning that long saves a sleep and a wake-up, each a system call
+  // natively and a round trip to its server under Wine.
+  const auto until = std::chrono::steady_clock::now() + kSpin;
+  for (unsigned spins = 1; lastPutSeen_.load(std::memory_order_acquire) < row && !closed_; ++spins) {
+    SpinPause();
+    if (spins % 64 == 0 && std::chrono::steady_clock::now() >= until) break;
+  }
   std::unique_lock<std::mutex> lock(mutex_);
   ++readersWaiting_;
   rowPut_.wait(lock, [&] { return lastPut_ >= row || failure_ || closed_; });
@@ -65,6 +82,7 @@ void SourceRowQueue::Put() {
   {
     std::lock_guard<std::mutex> lock(mutex_);
     lastPut_ = rowInSlot_[Slot(put_)];
+    lastPutSeen_.store(lastPut_, std::memory_order_release);
     ++put_;
     waiting = readersWaiting_ > 0;
   }

@@ -71,6 +71,8 @@ class SourceRowQueue : public SourceRows {
   uint64_t released_ = 0;
   uint64_t put_ = 0;
   int32_t lastPut_ = -1;
+  // lastPut_ as the readers may look at it without the lock, while they spin.
+  std::atomic<int32_t> lastPutSeen_{-1};
   std::exception_ptr failure_;
   // Threads waiting, so that no one is woken in vain: under Wine every
   // wake-up is a round trip to its server.
