@@ -16,7 +16,7 @@
 namespace sw {
 namespace {
 
-constexpr const char* kVersion = "stretch 1.0";
+constexpr const char* kVersion = "stretch " STRETCHWELL_VERSION;
 constexpr const char* kUsage =
     "usage: stretch -W WIDTH -H HEIGHT [-f bmp|jpg] [-q] -o TARGET SOURCE\n"
     "       stretch (-W WIDTH | -H HEIGHT | both) [-f bmp|jpg] [-q] -o FOLDER SOURCE...\n"
