@@ -78,6 +78,24 @@ contains README.txt 'Stretchwell.exe'
 contains README.txt 'stretch.exe'
 contains README.txt 'THIRD-PARTY-NOTICES.txt'
 contains THIRD-PARTY-NOTICES.txt 'This software is based in part on the work of the Independent JPEG Group.'
+contains README.txt "Stretchwell-$version-x64.msi"
+
+# The README's English key has every Russian text of the programs' sources:
+# captions, menu items, dialog titles and file types (accelerator marks,
+# shortcut keys and the parts of a filter or of a multi-line text apart; the
+# screenshot driver only names its pictures).
+missing=$(find "$root" \( -path "$root/build" -o -path "$root/tests" -o -path "$root/bench" -o -path "$root/ui/screenshot" -o -path "$root/.git" \) -prune -o \
+  \( -name '*.cpp' -o -name '*.h' -o -name '*.rc' \) -print | python3 -c '
+import re, sys
+key = " ".join(open(sys.argv[1], encoding="utf-8").read().split())
+for path in sys.stdin.read().split("\n"):
+    if not path: continue
+    for literal in re.findall(r"\"((?:[^\"\\]|\\.)*)\"", open(path, encoding="utf-8").read()):
+        for piece in re.split(r"\\r\\n|\\t|\|", literal.replace("&", "")):
+            piece = " ".join(piece.split())
+            if re.search("[\u0400-\u04ff]", piece) and piece not in key:
+                print(piece)' <(unix README.txt) | sort -u)
+[ -z "$missing" ] || fail "README.txt has no English for: $(tr '\n' ';' <<<"$missing")"
 
 # The licences' own words: every line of the IJG legal section, of the
 # Modified BSD License and of the SIMD extensions' zlib License is there.
