@@ -26,8 +26,9 @@ export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 trap 'wineserver -k >/dev/null 2>&1' EXIT
 rm -rf "$work"
 mkdir -p "$work"
-wineboot -i >/dev/null 2>&1
-wineserver -p >/dev/null 2>&1
+# The prefix is made (most of the run's time) while the packages are built.
+wineboot -i >/dev/null 2>&1 &
+boot=$!
 
 win() { wine "$@" 2>/dev/null | tr -d '\r'; }
 msiexec() { wine msiexec "$@" >/dev/null 2>&1; }
@@ -54,9 +55,12 @@ release="$work/unpacked/Stretchwell-$version-win64"
 product_code() { msiinfo export "$1" Property | tr -d '\r' | sed -n 's/^ProductCode\t//p'; }
 old_code=$(product_code "$old_msi")
 new_code=$(product_code "$new_msi")
+wait $boot
+wineserver -p >/dev/null 2>&1
 # The Installer's key of a product: its code's hex digits in the packed order.
 packed() { python3 -c 'import sys; h = sys.argv[1].strip("{}").replace("-", "")
 print(h[7::-1] + h[11:7:-1] + h[15:11:-1] + "".join(h[i + 1] + h[i] for i in range(16, 32, 2)))' "$1"; }
+# Wine keeps every product's Settings entry here, a per-user one too.
 uninstall='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall'
 products='HKCU\Software\Microsoft\Installer\Products'
 
