@@ -169,7 +169,8 @@ has_row Environment "UserPath${tab}=-PATH${tab}[~];[INSTALLDIR]${tab}Programs"
 # Upgrades: older versions are found and removed first; a newer one stops the install with the message.
 has_row Upgrade "{160541F4-AE1A-4E71-9B17-5758D0BB3DF7}${tab}${tab}$version${tab}${tab}1${tab}${tab}WIX_UPGRADE_DETECTED"
 has_row Upgrade "{160541F4-AE1A-4E71-9B17-5758D0BB3DF7}${tab}$version${tab}${tab}${tab}2${tab}${tab}WIX_DOWNGRADE_DETECTED"
-has_row LaunchCondition "NOT WIX_DOWNGRADE_DETECTED${tab}A newer version of Stretchwell is already installed. To go back to this one, remove Stretchwell in Settings, Apps first."
+table LaunchCondition | grep -q -x "NOT WIX_DOWNGRADE_DETECTED${tab}A newer version of Stretchwell is already installed\..*" ||
+  fail "no launch condition stops an install over a newer version with its message"
 sequence() { table InstallExecuteSequence | awk -F'\t' -v a="$1" '$1 == a { print $3 }'; }
 for action in FindRelatedProducts RemoveExistingProducts WriteEnvironmentStrings RemoveEnvironmentStrings CreateShortcuts RemoveShortcuts; do
   [ -n "$(sequence $action)" ] || fail "the install sequence lacks $action"
