@@ -174,7 +174,7 @@ int RunStretch(const std::vector<std::string>& args, std::ostream& out, std::ost
       return 0;
     }
     if (arg == "--version") {
-      out << msg::StretchVersion();
+      out << msg::StretchVersion(STRETCHWELL_VERSION);
       return 0;
     }
   }

@@ -46,7 +46,7 @@ std::string StartupFailure(const std::string& kindName, const std::string& modul
 // The command line's own texts (stretch): its usage, its usage errors, and
 // the lines it writes for each source. Each line it writes ends in "\n".
 std::string StretchUsage();
-std::string StretchVersion();
+std::string StretchVersion(const std::string& version);  // "stretch %s"
 std::string UsageOptionNeedsValue(const std::string& option);  // "option %s needs a value"
 std::string UsageFormatNotKnown(const std::string& format);    // "-f takes bmp or jpg, not %s"
 std::string UsageUnknownOption(const std::string& option);     // "unknown option %s"
