@@ -28,27 +28,34 @@
 //
 // Special cases, all handled as the x87 unit handles them (the fuzz target
 // compares every bit pattern, these included):
-//   - Reached by the resampler: +-0 and the sign rules above. Integer results
-//     out of range: Round(y*dY + T - Y0*dY) of values past the exponent
-//     limits that the kernel tests feed (T or dY near 2^100) is above 2^63,
-//     and fistp then gives the "integer indefinite" 0x8000000000000000; so
-//     does every conversion to an integer of an out-of-range value, an
-//     infinity or a NaN (0x80000000 for int32). Pictures never get there
-//     (|v| < 2^51), and DestinationSize checks the range before converting.
+//   - Reached by pictures: +-0 and the sign rules above; float denormals and
+//     zeros from rounding tiny slopes (B - T) / ScaleY to single.
+//   - Reached only through the resampler's entry with factors no run forms:
+//     a NaN or infinite ScaleX or ScaleY makes DestinationSize's product NaN
+//     or infinite (isnan true for the one, the int32 range check failing
+//     for the other), and the resize stops there, so no NaN or infinity reaches the formulas: a
+//     factor that is divided by is finite and non-zero, as W' > 0 needs.
+//   - Reached only by the kernel tests' values past the exponent limits
+//     that no picture reaches (T or dY near 2^100): Round(y*dY + T - Y0*dY)
+//     above 2^63, for which fistp gives the "integer indefinite"
+//     0x8000000000000000, as every conversion to an integer does for an
+//     out-of-range value, an infinity or a NaN (0x80000000 for int32).
+//     Pictures keep |v| below 2^51, and DestinationSize checks the range
+//     before it converts.
 //   - Not reached: extended denormals (the smallest magnitudes are products
-//     and quotients of singles and 29-bit integers, far above 2^-16382),
-//     infinities and NaNs (the scale factors are finite and non-zero where
-//     divided by; a NaN size product is refused before rounding). They
-//     follow the x87 rules all the same: invalid operations (inf - inf,
-//     0 x inf, 0 / 0, inf / inf) give the "real indefinite" (sign 1,
-//     exponent 0x7FFF, significand 0xC000000000000000); a signalling NaN is
-//     made quiet; of two NaN operands the one with the larger significand
-//     is the result; x / 0 is a signed infinity.
+//     and quotients of singles, factors of at least 2^-32 and 29-bit
+//     integers, far above 2^-16382); overflow (magnitudes stay below
+//     2^160); NaN and infinite operands of + - x /. They follow the x87
+//     rules all the same: invalid operations (inf - inf, 0 x inf, 0 / 0,
+//     inf / inf) give the "real indefinite" (sign 1, exponent 0x7FFF,
+//     significand 0xC000000000000000); a signalling NaN is made quiet; of
+//     two NaN operands the one with the larger significand is the result
+//     (of equal ones the positive); x / 0 is a signed infinity.
 //   - Encodings the x87 unit calls unsupported (an exponent other than 0
 //     with the integer bit clear: unnormals, pseudo-infinities, pseudo-NaNs)
 //     are invalid operands: indefinite results, unordered in comparisons,
 //     isnan true. Pseudo-denormals (exponent 0, integer bit set) are read by
-//     their value. None of the operations produces either.
+//     their value. No operation produces either.
 //
 // Proof: tests/engine/SoftExtendedTest.cpp (each operation on its boundary
 // cases against the x87 unit, and the by-hand 128-bit products and
@@ -57,7 +64,9 @@
 //
 // Everything is value arithmetic on two integers: no state, no heap, no
 // floating-point instruction on the way, so the results don't depend on the
-// caller's rounding mode or flush-to-zero settings.
+// caller's rounding mode or flush-to-zero settings. The operations live out
+// of line in SoftExtended.cpp, where the helpers inline into each: the
+// software path serves only the elements the fast path can't vouch for.
 
 #include <cstdint>
 
