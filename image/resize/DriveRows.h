@@ -5,6 +5,7 @@
 
 #include <cstdint>
 
+#include "image/resize/ExtendedSteps.h"  // ProgressAfterRow
 #include "image/resize/ResizeCore.h"
 #include "image/resize/ResizeHost.h"
 
@@ -23,9 +24,5 @@ class RowSink {
 // row: at once, with the rest undone. After the last row the host hears that
 // the rows are done and, where the tuning asks, the core's figures are kept.
 bool DriveRows(ResizeCore& core, RowSink* sink, ResizeHost& host);
-
-// The progress after output row y of H': Round((y x 100) / H'), with y x 100
-// a 32-bit product and the division in extended precision.
-int ProgressAfterRow(int32_t y, int32_t newHeight);
 
 }  // namespace sw

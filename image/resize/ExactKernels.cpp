@@ -106,7 +106,8 @@
 #include <cmath>
 
 #include "image/resize/KernelSet.h"
-#include "image/resize/X87.h"
+#include "image/resize/ExtendedSteps.h"
+#include "image/resize/FloatingPoint.h"
 
 namespace sw {
 namespace {
@@ -142,7 +143,7 @@ int BitLength(int64_t value) {
 
 }  // namespace
 
-uint64_t SlopeRow(const float* top, const float* bottom, Extended scaleY, double reciprocal, bool kernel,
+uint64_t SlopeRow(const float* top, const float* bottom, float scaleY, double reciprocal, bool kernel,
                   float* slope, int count) {
   uint64_t extended = 0;
   auto redo = [&](int i) {
@@ -184,19 +185,6 @@ uint64_t FinalRow(const float* top, const float* slope, int32_t y, int64_t y0, b
     for (int j = 0; j < listed; ++j) redo(start + unsure[j]);
   }
   return extended;
-}
-
-float ExtendedRowValue(int64_t x, int64_t x0, int sample, float slope) {
-  return static_cast<float>(static_cast<Extended>(x) * slope + sample - static_cast<Extended>(x0) * slope);
-}
-
-float ExtendedSlope(float bottom, float top, Extended scaleY) {
-  return static_cast<float>((static_cast<Extended>(bottom) - top) / scaleY);
-}
-
-uint8_t ExtendedFinal(int64_t y, int64_t y0, float slope, float top) {
-  const Extended v = static_cast<Extended>(y) * slope + top - static_cast<Extended>(y0) * slope;
-  return static_cast<uint8_t>(static_cast<uint64_t>(RoundExtended(v)) & 0xFF);
 }
 
 uint64_t RowValues(const ResizePlan& plan, const uint8_t* samples, size_t step, int32_t origin, int32_t first,

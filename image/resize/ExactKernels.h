@@ -3,7 +3,8 @@
 // dY, final values v, each exactly what its formula gives in extended
 // precision, by a double-precision fast path where that is proven equal and
 // by the formula itself everywhere else. ExactKernels.cpp argues the
-// equality. All of it runs under the resampler's arithmetic (X87.h).
+// equality; the formulas themselves are ExtendedSteps.h's. All of it runs
+// under the resampler's arithmetic (FloatingPoint.h).
 
 #include <cstddef>
 #include <cstdint>
@@ -11,11 +12,6 @@
 #include "image/resize/ResizePlan.h"
 
 namespace sw {
-
-// The formulas in extended precision, in their stated order of evaluation.
-float ExtendedRowValue(int64_t x, int64_t x0, int sample, float slope);
-float ExtendedSlope(float bottom, float top, Extended scaleY);
-uint8_t ExtendedFinal(int64_t y, int64_t y0, float slope, float top);
 
 // T (or B) for output columns first .. end - 1 into out[3x + c], from the
 // samples of source column c' at samples + (c' - origin) x step: blue, green,
@@ -26,7 +22,7 @@ uint64_t RowValues(const ResizePlan& plan, const uint8_t* samples, size_t step, 
 // dY for `count` elements of one source row pair; `kernel` when the slope
 // kernel's conditions hold (ResizePlan::differencesExact). Returns how many
 // values were computed in extended precision.
-uint64_t SlopeRow(const float* top, const float* bottom, Extended scaleY, double reciprocal, bool kernel,
+uint64_t SlopeRow(const float* top, const float* bottom, float scaleY, double reciprocal, bool kernel,
                   float* slope, int count);
 
 // The low 8 bits of v for `count` elements of output row y; the fast path

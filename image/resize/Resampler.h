@@ -7,9 +7,10 @@
 // stated points; the low 8 bits of each rounded channel are kept, with no
 // clamping. This holds whatever floating-point state the caller has (the
 // resampler sets its own on every thread it uses and restores the caller's),
-// on how many threads the rows are spread, and whether the double-precision
-// fast path is taken (ExactKernels.cpp argues why). It needs `long double`
-// to be the x87 80-bit format and code built with -ffp-contract=off and
+// on how many threads the rows are spread, whether the double-precision
+// fast path is taken (ExactKernels.cpp argues why), and whether the extended
+// steps run on the x87 unit or in software (ExtendedSteps.h): the same bytes
+// on every processor. It needs code built with -ffp-contract=off and
 // without fast-math.
 
 #include "image/picture/Picture.h"

@@ -9,11 +9,10 @@
 #include <vector>
 
 #include "image/picture/DibHeader.h"
-#include "image/resize/X87.h"
+#include "image/resize/ExtendedSteps.h"
 
 namespace sw {
 
-constexpr int kDifferences = 511;  // sample differences -255 .. 255
 constexpr int kChannels = 3;       // blue, green, red, in the order of the stored pixel
 
 // Row and column indices of a destination stay below this, so that their
@@ -22,26 +21,13 @@ constexpr int64_t kExactFactorLimit = int64_t{1} << 29;
 static_assert(kMaxPixelStoreBytes / 4 < static_cast<uint64_t>(kExactFactorLimit),
               "row and column indices of a destination must stay below 2^29");
 
-// sy = Trunc(y / ScaleY) and Y0 = Round(sy x ScaleY); the same for columns.
-// Under the resampler's arithmetic.
-struct Anchor {
-  int64_t cell;
-  int64_t origin;
-};
-Anchor AnchorOf(int64_t position, Extended scale);
-
-// Round(size x scale), formed in extended precision. A NaN product raises the
-// invalid floating-point operation error; one outside the 32-bit range the
-// resource error, rather than being truncated.
-int32_t DestinationSize(int32_t size, float scale);
-
 struct ResizePlan {
   int32_t sourceWidth = 0;
   int32_t sourceHeight = 0;
   int32_t width = 0;   // W'
   int32_t height = 0;  // H'
-  Extended scaleX = 0;
-  Extended scaleY = 0;
+  float scaleX = 0;
+  float scaleY = 0;
   double reciprocalScaleY = 0;
   bool fast = true;    // the double-precision fast path may be taken
   bool tables = true;  // per-column tables; false: every pixel by its formulas

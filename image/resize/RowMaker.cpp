@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "image/resize/ExactKernels.h"
-#include "image/resize/X87.h"
+#include "image/resize/FloatingPoint.h"
 
 namespace sw {
 namespace {
