@@ -99,7 +99,8 @@ bool SelectKernels(int& argc, char** argv) {
     if (std::strncmp(argv[i], "--kernels=", 10) != 0) continue;
     const char* name = argv[i] + 10;
     bool selected = false;
-    for (sw::KernelWidth width : {sw::KernelWidth::Sse2, sw::KernelWidth::Avx2, sw::KernelWidth::Avx512})
+    for (sw::KernelWidth width :
+         {sw::KernelWidth::Scalar, sw::KernelWidth::Sse2, sw::KernelWidth::Avx2, sw::KernelWidth::Avx512})
       if (std::strcmp(name, sw::KernelWidthName(width)) == 0) selected = sw::SelectKernelWidth(width);
     if (!selected) {
       std::fprintf(stderr, "kernels %s: unknown or not available here\n", name);

@@ -1,15 +1,19 @@
 #include "image/resize/KernelDispatch.h"
 
-#include <cpuid.h>
-
 #include <atomic>
 #include <cstdint>
 
 #include "image/resize/KernelSet.h"
 
+#if defined(__x86_64__) || defined(__i386__)
+#include <cpuid.h>
+#define STRETCHWELL_X86_KERNELS 1
+#endif
+
 namespace sw {
 namespace {
 
+#ifdef STRETCHWELL_X86_KERNELS
 // XCR0: the register state the operating system saves on a context switch.
 // Without it, a processor's AVX registers can't be used even when it has them.
 constexpr uint64_t kXmmYmmState = 0x06;
@@ -34,6 +38,9 @@ KernelWidth WidestSupported() {
     return KernelWidth::Avx512;
   return KernelWidth::Avx2;
 }
+#else
+KernelWidth WidestSupported() { return KernelWidth::Scalar; }
+#endif
 
 KernelWidth Widest() {
   static const KernelWidth widest = WidestSupported();
@@ -46,6 +53,7 @@ std::atomic<int> selected{-1};  // a KernelWidth, or -1 for the widest
 
 const char* KernelWidthName(KernelWidth width) {
   switch (width) {
+    case KernelWidth::Scalar: return "scalar";
     case KernelWidth::Sse2: return "sse2";
     case KernelWidth::Avx2: return "avx2";
     case KernelWidth::Avx512: return "avx512";
@@ -68,11 +76,14 @@ bool SelectKernelWidth(KernelWidth width) {
 
 const KernelSet& ActiveKernels() {
   switch (ActiveKernelWidth()) {
+#ifdef STRETCHWELL_X86_KERNELS
     case KernelWidth::Avx512: return kAvx512Kernels;
     case KernelWidth::Avx2: return kAvx2Kernels;
-    case KernelWidth::Sse2: break;
+    case KernelWidth::Sse2: return kSse2Kernels;
+#endif
+    default: break;
   }
-  return kSse2Kernels;
+  return kScalarKernels;
 }
 
 }  // namespace sw

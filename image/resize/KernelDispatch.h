@@ -1,13 +1,15 @@
 #pragma once
 // Which register width the resampler's kernels run at: the widest the
 // processor and the operating system support, found once by CPUID (and
-// XGETBV for the register state the system saves). Every width gives the
+// XGETBV for the register state the system saves) on x86-64; one element at
+// a time on other processors. Every width gives the
 // same results; tests and benchmarks may choose a narrower one to run
 // each of them.
 
 namespace sw {
 
 enum class KernelWidth {
+  Scalar,  // one element at a time; every processor
   Sse2,    // two doubles a register; every x86-64 processor
   Avx2,    // four doubles a register
   Avx512,  // eight doubles and lane masks (F, DQ, BW and VL)

@@ -40,8 +40,11 @@ struct KernelSet {
 // The kernels of the width in use (KernelDispatch.h).
 const KernelSet& ActiveKernels();
 
+extern const KernelSet kScalarKernels;
+#if defined(__x86_64__) || defined(__i386__)
 extern const KernelSet kSse2Kernels;
 extern const KernelSet kAvx2Kernels;
 extern const KernelSet kAvx512Kernels;
+#endif
 
 }  // namespace sw

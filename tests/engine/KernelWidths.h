@@ -28,5 +28,6 @@ inline std::string KernelWidthTestName(const testing::TestParamInfo<KernelWidth>
 // Instantiates the TEST_Ps of `suite`, a subclass of AtEveryKernelWidth, for every width.
 #define INSTANTIATE_AT_EVERY_KERNEL_WIDTH(suite)                                                               \
   INSTANTIATE_TEST_SUITE_P(Kernels, suite,                                                                      \
-                           testing::Values(sw::KernelWidth::Sse2, sw::KernelWidth::Avx2, sw::KernelWidth::Avx512), \
+                           testing::Values(sw::KernelWidth::Scalar, sw::KernelWidth::Sse2, sw::KernelWidth::Avx2,   \
+                                           sw::KernelWidth::Avx512),                                                   \
                            sw::KernelWidthTestName)
