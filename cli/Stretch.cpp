@@ -9,6 +9,7 @@
 #include "app/RunTexts.h"
 #include "app/ResizeRun.h"
 #include "core/Messages.h"
+#include "image/resize/ExtendedSteps.h"
 #include "platform/FileAccess.h"
 
 namespace sw {
@@ -174,7 +175,7 @@ int RunStretch(const std::vector<std::string>& args, std::ostream& out, std::ost
       return 0;
     }
     if (arg == "--version") {
-      out << msg::StretchVersion(STRETCHWELL_VERSION);
+      out << msg::StretchVersion(STRETCHWELL_VERSION, ExtendedPathName());
       return 0;
     }
   }

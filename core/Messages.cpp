@@ -95,7 +95,9 @@ std::string StretchUsage() {
          "  --wallpaper          make the written file the desktop wallpaper (Windows, one source)\n"
          "  --help, --version\n";
 }
-std::string StretchVersion(const std::string& version) { return "stretch " + version + "\n"; }
+std::string StretchVersion(const std::string& version, const std::string& extendedPath) {
+  return "stretch " + version + "\nextended precision: " + extendedPath + "\n";
+}
 std::string UsageOptionNeedsValue(const std::string& option) { return "option " + option + " needs a value"; }
 std::string UsageFormatNotKnown(const std::string& format) { return "-f takes bmp or jpg, not " + format; }
 std::string UsageUnknownOption(const std::string& option) { return "unknown option " + option; }

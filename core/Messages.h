@@ -46,7 +46,9 @@ std::string StartupFailure(const std::string& kindName, const std::string& modul
 // The command line's own texts (stretch): its usage, its usage errors, and
 // the lines it writes for each source. Each line it writes ends in "\n".
 std::string StretchUsage();
-std::string StretchVersion(const std::string& version);  // "stretch %s"
+// "stretch %s", then a line "extended precision: %s" with the path the
+// process takes (the x87 unit or software).
+std::string StretchVersion(const std::string& version, const std::string& extendedPath);
 std::string UsageOptionNeedsValue(const std::string& option);  // "option %s needs a value"
 std::string UsageFormatNotKnown(const std::string& format);    // "-f takes bmp or jpg, not %s"
 std::string UsageUnknownOption(const std::string& option);     // "unknown option %s"

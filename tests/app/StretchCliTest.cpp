@@ -6,6 +6,7 @@
 #include "ScriptedView.h"
 #include "TempFolder.h"
 #include "cli/Stretch.h"
+#include "image/resize/ExtendedSteps.h"
 #include "image/bmp/Bmp.h"
 
 namespace sw {
@@ -92,7 +93,9 @@ TEST_F(StretchCli, HelpAndVersionGoToStandardOutput) {
   EXPECT_EQ(help.out.rfind("usage: stretch", 0), 0u);
   Outcome version = Stretch({"--version"});
   EXPECT_EQ(version.status, 0);
-  EXPECT_EQ(version.out, "stretch 1.0\n");
+  // The version, and which way the extended steps are taken in this process.
+  EXPECT_EQ(version.out, std::string("stretch 1.0\nextended precision: ") +
+                             (UsesX87Unit() ? "x87 unit" : "software") + "\n");
 }
 
 TEST_F(StretchCli, OneSizeKeepsTheAspectRatioRoundingTiesToEven) {

@@ -26,7 +26,7 @@
 #include "image/resize/KernelDispatch.h"
 #include "image/resize/KernelSet.h"
 #include "image/resize/ResizePlan.h"
-#include "image/resize/X87.h"
+#include "image/resize/FloatingPoint.h"
 
 namespace sw {
 namespace {

@@ -25,7 +25,7 @@
 #include "image/resize/Resampler.h"
 #include "image/resize/ResizeTuning.h"
 #include "image/resize/RowSchedule.h"
-#include "image/resize/X87.h"
+#include "image/resize/FloatingPoint.h"
 
 namespace sw {
 namespace {
@@ -297,6 +297,7 @@ TEST(ResamplerErrors, ANotANumberScaleIsAnInvalidOperation) {
   }
 }
 
+#if defined(__x86_64__) || defined(__i386__)
 TEST(ResamplerArithmeticState, ResultsDontDependOnTheCallersFloatingPointState) {
   // Windows starts processes with 53-bit x87 precision; other rounding
   // modes, flush-to-zero and denormals-are-zero must not matter either.
@@ -365,6 +366,7 @@ TEST(ResamplerArithmeticState, TheCallersStatesDoChangeExtendedArithmetic) {
   EXPECT_NE(extended, coarse);
   EXPECT_NE(up, down);
 }
+#endif
 
 TEST(ResamplerPaths, EveryWayOfSpreadingAndComputingGivesTheSamePixels) {
   const Picture source = RandomPicture(12, 45, 33);

@@ -5,12 +5,18 @@
 
 #include <gtest/gtest.h>
 
+#include <cfloat>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
 
-#include "image/resize/X87.h"
+#include "image/resize/ExtendedSteps.h"
 #include "image/resize/X87Check.h"
+
+#if (defined(__x86_64__) || defined(__i386__)) && LDBL_MANT_DIG == 64
+#include "image/resize/X87.h"
+#define STRETCHWELL_TEST_X87 1
+#endif
 
 namespace sw {
 namespace {
@@ -32,6 +38,7 @@ TEST(X87Check, TheConstantsAreWhatTheSoftwarePathComputes) {
   EXPECT_TRUE(SameCheckResults(SoftwareCheckResults(), ExpectedCheckResults()));
 }
 
+#ifdef STRETCHWELL_TEST_X87
 TEST(X87Check, ThisMachinesUnitIsFaithfulUnderTheResamplersArithmetic) {
   ASSERT_TRUE(HasX87LongDouble());
   const X87CheckResults unit = x87_check_internals::X87CheckResultsUnder(x87_check_internals::ResamplerControlWord());
@@ -52,6 +59,15 @@ TEST(X87Check, AUnitAt53BitPrecisionIsFoundUnfaithfulInEveryValue) {
   x87_check_internals::X87CheckResultsUnder(word);
   EXPECT_EQ(X87ControlWord(), before);
 }
+#else
+TEST(X87Check, WithoutAnX87UnitTheSoftwarePathIsTaken) {
+  EXPECT_FALSE(HasX87LongDouble());
+  EXPECT_FALSE(X87UnitIsFaithful());
+  EXPECT_EQ(ChosenExtendedPath(), ExtendedPath::Software);
+  EXPECT_FALSE(UsesX87Unit());
+  EXPECT_STREQ(ExtendedPathName(), "software");
+}
+#endif
 
 #if defined(__SIZEOF_FLOAT128__)
 // Round to nearest, ties to even, of a positive binary128 value.

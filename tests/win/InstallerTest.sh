@@ -114,7 +114,7 @@ print("\n".join(re.findall(r"[ -~]{4,}", data.decode("utf-16-le", "replace") + d
 # A quiet install, and stretch.exe from a new console.
 msiexec /i "$old_msi" /qn || fail "installing $version"
 installed_as "$version" "$old_code"
-[ "$(win cmd /c 'stretch --version')" = "stretch $version" ] || fail "a new console runs no stretch $version from PATH"
+[ "$(win cmd /c 'stretch --version' | head -n 1)" = "stretch $version" ] || fail "a new console runs no stretch $version from PATH"
 
 # The newer version in place of the older.
 msiexec /i "$new_msi" /qn || fail "installing $newer over $version"
