@@ -22,6 +22,7 @@
 #include "image/resize/Resampler.h"
 #include "tests/engine/BmpKinds.h"
 #include "tests/engine/JpegTestSupport.h"
+#include "JpegKinds.h"
 
 namespace sw {
 namespace {
@@ -202,45 +203,8 @@ TEST_F(RunRoads, EveryBmpKindGivesTheWholePicturesFile) {
   for (const test::BmpKind& kind : test::BmpKinds(13, 9)) ExpectTheWholePicturesOutcome(Source(kind.name + ".bmp", kind.bytes), kSizes);
 }
 
-FileRecipe Jpeg(int components, J_COLOR_SPACE in, J_COLOR_SPACE file = JCS_UNKNOWN, bool progressive = false) {
-  FileRecipe recipe;
-  recipe.width = 37;
-  recipe.height = 23;
-  recipe.components = components;
-  recipe.inSpace = in;
-  recipe.fileSpace = file;
-  recipe.progressive = progressive;
-  return recipe;
-}
-
-std::vector<std::pair<std::string, Bytes>> JpegKinds() {
-  std::vector<std::pair<std::string, Bytes>> kinds;
-  const auto add = [&](const std::string& name, const FileRecipe& recipe) {
-    kinds.push_back({name, jpegtest::MakeJpegFile(recipe)});
-  };
-  add("baseline", Jpeg(3, JCS_RGB));
-  add("progressive", Jpeg(3, JCS_RGB, JCS_UNKNOWN, true));
-  add("grey", Jpeg(1, JCS_GRAYSCALE));
-  add("grey progressive", Jpeg(1, JCS_GRAYSCALE, JCS_UNKNOWN, true));
-  add("cmyk", Jpeg(4, JCS_CMYK, JCS_CMYK));
-  add("ycck progressive", Jpeg(4, JCS_CMYK, JCS_YCCK, true));
-  FileRecipe separate = Jpeg(3, JCS_RGB);
-  separate.separateScans = true;
-  add("separate scans", separate);
-  FileRecipe restarts = Jpeg(3, JCS_RGB);
-  restarts.restartRows = 1;
-  add("restarts", restarts);
-  for (bool progressive : {false, true}) {
-    FileRecipe big = Jpeg(3, JCS_RGB, JCS_UNKNOWN, progressive);
-    big.width = 160;
-    big.height = 120;
-    const Bytes file = jpegtest::MakeJpegFile(big);
-    const std::optional<jpegtest::Segment> scan = jpegtest::FindSegment(jpegtest::SegmentsOf(file), 0);
-    kinds.push_back({progressive ? "progressive cut short" : "cut short",
-                     Bytes(file.begin(), file.begin() + static_cast<long>(scan->offset + scan->length / 2))});
-  }
-  return kinds;
-}
+using test::Jpeg;
+using test::JpegKinds;
 
 TEST_F(RunRoads, EveryJpegKindGivesTheWholePicturesFileOnEveryScreen) {
   for (const auto& kind : JpegKinds()) {
