@@ -55,7 +55,9 @@ int Finals(const float* top, const float* slope, double weight, int sumBits, uin
   return listed;
 }
 
-void Pack(const uint8_t* channels, int32_t width, uint8_t* target) {
+}  // namespace
+
+void PackOneByOne(const uint8_t* channels, int32_t width, uint8_t* target) {
   for (int32_t x = 0; x < width; ++x) {
     uint32_t pixel;
     std::memcpy(&pixel, channels + 3 * static_cast<size_t>(x), 4);  // the spare byte covers the last pixel
@@ -64,8 +66,6 @@ void Pack(const uint8_t* channels, int32_t width, uint8_t* target) {
   }
 }
 
-}  // namespace
-
-const KernelSet kScalarKernels = {KernelWidth::Scalar, Slopes, Finals, Pack};
+const KernelSet kScalarKernels = {KernelWidth::Scalar, Slopes, Finals, PackOneByOne};
 
 }  // namespace sw

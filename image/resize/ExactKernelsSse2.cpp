@@ -97,17 +97,8 @@ int Finals(const float* top, const float* slope, double weight, int sumBits, uin
   return listed;
 }
 
-void Pack(const uint8_t* channels, int32_t width, uint8_t* target) {
-  for (int32_t x = 0; x < width; ++x) {
-    uint32_t pixel;
-    std::memcpy(&pixel, channels + 3 * static_cast<size_t>(x), 4);  // the spare byte covers the last pixel
-    pixel &= 0x00FFFFFFu;
-    std::memcpy(target + 4 * static_cast<size_t>(x), &pixel, 4);
-  }
-}
-
 }  // namespace
 
-const KernelSet kSse2Kernels = {KernelWidth::Sse2, Slopes, Finals, Pack};
+const KernelSet kSse2Kernels = {KernelWidth::Sse2, Slopes, Finals, PackOneByOne};
 
 }  // namespace sw

@@ -41,6 +41,9 @@ struct KernelSet {
 const KernelSet& ActiveKernels();
 
 extern const KernelSet kScalarKernels;
+
+// The pack of the scalar kernels, which SSE2 has no better way to do.
+void PackOneByOne(const uint8_t* channels, int32_t width, uint8_t* target);
 #if defined(__x86_64__) || defined(__i386__)
 extern const KernelSet kSse2Kernels;
 extern const KernelSet kAvx2Kernels;

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "image/resize/X87.h"
+#include "X87Bits.h"
 #include "image/resize/SoftExtended.h"
 
 namespace sw {
@@ -22,22 +23,8 @@ namespace {
 
 using Extended = long double;
 
-SoftExtended FromX87(Extended value) {
-  uint64_t significand;
-  uint16_t signExponent;
-  std::memcpy(&significand, &value, 8);
-  std::memcpy(&signExponent, reinterpret_cast<const char*>(&value) + 8, 2);
-  return SoftExtended::FromBits(signExponent, significand);
-}
-
-Extended ToX87(SoftExtended value) {
-  Extended x = 0;
-  const uint64_t significand = value.Significand();
-  const uint16_t signExponent = value.SignExponent();
-  std::memcpy(&x, &significand, 8);
-  std::memcpy(reinterpret_cast<char*>(&x) + 8, &signExponent, 2);
-  return x;
-}
+using test::FromX87;
+using test::ToX87;
 
 SoftExtended Bits(uint16_t signExponent, uint64_t significand) {
   return SoftExtended::FromBits(signExponent, significand);

@@ -17,6 +17,7 @@
 #include <cstring>
 
 #include "image/resize/X87.h"
+#include "X87Bits.h"
 #include "image/resize/SoftExtended.h"
 
 namespace {
@@ -59,22 +60,8 @@ class Reader {
   size_t at_ = 0;
 };
 
-SoftExtended FromX87(Extended value) {
-  uint64_t significand;
-  uint16_t signExponent;
-  std::memcpy(&significand, &value, 8);
-  std::memcpy(&signExponent, reinterpret_cast<const char*>(&value) + 8, 2);
-  return SoftExtended::FromBits(signExponent, significand);
-}
-
-Extended ToX87(SoftExtended value) {
-  Extended x = 0;
-  const uint64_t significand = value.Significand();
-  const uint16_t signExponent = value.SignExponent();
-  std::memcpy(&x, &significand, 8);
-  std::memcpy(reinterpret_cast<char*>(&x) + 8, &signExponent, 2);
-  return x;
-}
+using sw::test::FromX87;
+using sw::test::ToX87;
 
 [[noreturn]] void Fail(const char* what, SoftExtended a, SoftExtended b) {
   std::fprintf(stderr, "%s differs for %04x:%016llx and %04x:%016llx\n", what, a.SignExponent(),
