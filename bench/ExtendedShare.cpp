@@ -1,6 +1,9 @@
 // How many of a resize's values the double-precision fast path can't vouch
 // for, so that they are computed in extended precision (on the x87 unit or
 // in software, as STRETCHWELL_EXTENDED says), at each of the three stages.
+// The totals of row values and slopes vary a little from run to run: a
+// thread reuses the rows it computed last, and how the threads share the
+// rows is up to the scheduler, so a row with a tie may count twice.
 //
 //   extended_share PICTURE WIDTH HEIGHT    (a .bmp or .BMP file, else JPEG)
 
