@@ -25,6 +25,8 @@ using Extended = long double;
 
 using test::FromX87;
 using test::ToX87;
+using test::X87Round;
+using test::X87Truncate;
 
 SoftExtended Bits(uint16_t signExponent, uint64_t significand) {
   return SoftExtended::FromBits(signExponent, significand);
@@ -46,28 +48,6 @@ testing::AssertionResult SameBits(SoftExtended soft, Extended x87) {
     return testing::AssertionSuccess();
   return testing::AssertionFailure() << std::hex << "software " << soft.SignExponent() << ":" << soft.Significand()
                                      << ", x87 " << unit.SignExponent() << ":" << unit.Significand();
-}
-
-// The unit's own conversions to integers, as GCC emits them: fistp under
-// rounding to nearest, and under truncation for a cast.
-int64_t X87Round(Extended value) {
-  int64_t result;
-  __asm__ __volatile__("fistpll %0" : "=m"(result) : "t"(value) : "st");
-  return result;
-}
-
-template <typename Int>
-Int X87Truncate(Extended value) {
-  const uint16_t saved = X87ControlWord();
-  SetX87ControlWord(static_cast<uint16_t>(saved | kX87RoundTowardZero));
-  Int result;
-  if constexpr (sizeof(Int) == 8) {
-    __asm__ __volatile__("fistpll %0" : "=m"(result) : "t"(value) : "st");
-  } else {
-    __asm__ __volatile__("fistpl %0" : "=m"(result) : "t"(value) : "st");
-  }
-  SetX87ControlWord(saved);
-  return result;
 }
 
 class SoftExtendedTest : public testing::Test {

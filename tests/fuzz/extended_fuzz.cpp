@@ -24,6 +24,8 @@ namespace {
 
 using Extended = long double;
 using sw::SoftExtended;
+using sw::test::X87Round;
+using sw::test::X87Truncate;
 
 enum OperandKind : uint8_t {
   kRaw = 0,         // 2 bytes sign and exponent, 8 bytes significand: any pattern
@@ -78,27 +80,6 @@ void ExpectSame(const char* what, SoftExtended soft, Extended x87, SoftExtended 
 template <typename T>
 void ExpectSameBits(const char* what, T soft, T x87, SoftExtended a) {
   if (std::memcmp(&soft, &x87, sizeof soft) != 0) Fail(what, a, a);
-}
-
-// The unit's conversions to integers, as GCC emits them.
-int64_t X87Round(Extended value) {
-  int64_t result;
-  __asm__ __volatile__("fistpll %0" : "=m"(result) : "t"(value) : "st");
-  return result;
-}
-
-template <typename Int>
-Int X87Truncate(Extended value) {
-  const uint16_t saved = sw::X87ControlWord();
-  sw::SetX87ControlWord(static_cast<uint16_t>(saved | sw::kX87RoundTowardZero));
-  Int result;
-  if constexpr (sizeof(Int) == 8) {
-    __asm__ __volatile__("fistpll %0" : "=m"(result) : "t"(value) : "st");
-  } else {
-    __asm__ __volatile__("fistpl %0" : "=m"(result) : "t"(value) : "st");
-  }
-  sw::SetX87ControlWord(saved);
-  return result;
 }
 
 // Moves a value by `ulps` units in the last place of its significand,
