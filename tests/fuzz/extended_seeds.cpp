@@ -14,6 +14,7 @@
 #include <utility>
 #include <vector>
 
+#include "fuzz/SeedFile.h"
 #include "image/resize/SoftExtended.h"
 
 namespace {
@@ -136,10 +137,7 @@ int main(int argc, char** argv) {
   };
   for (const auto& [name, bytes] : seeds) {
     const std::string path = std::string(argv[1]) + "/seed-" + name;
-    std::FILE* file = std::fopen(path.c_str(), "wb");
-    if (file == nullptr) return 1;
-    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-    if (std::fclose(file) != 0 || !written) return 1;
+    if (!sw::fuzz::WriteSeed(path, bytes)) return 1;
   }
   return 0;
 }

@@ -3,11 +3,11 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <string>
 #include <vector>
 
 #include "JpegFiles.h"
+#include "fuzz/SeedFile.h"
 
 namespace {
 
@@ -39,12 +39,6 @@ std::vector<unsigned char> Make(const Seed& seed) {
   return sw::jpegtest::MakeJpegFile(recipe);
 }
 
-bool Write(const std::string& path, const std::vector<unsigned char>& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-  return out.good();
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -69,11 +63,11 @@ int main(int argc, char** argv) {
   const std::string folder = argv[1];
   for (const Seed& recipe : seeds) {
     const std::vector<unsigned char> bytes = Make(recipe);
-    if (!Write(folder + "/seed-" + recipe.name + ".jpg", bytes)) return 1;
+    if (!sw::fuzz::WriteSeed(folder + "/seed-" + recipe.name + ".jpg", bytes)) return 1;
     if (recipe.progressive && !recipe.arithmetic) {
       const std::vector<unsigned char> cut(bytes.begin(), bytes.begin() + bytes.size() * 2 / 3);
-      if (!Write(folder + "/seed-" + recipe.name + "-cut.jpg", cut)) return 1;
+      if (!sw::fuzz::WriteSeed(folder + "/seed-" + recipe.name + "-cut.jpg", cut)) return 1;
     }
   }
-  return Write(folder + "/seed-soi-only.jpg", {0xFF, 0xD8}) ? 0 : 1;
+  return sw::fuzz::WriteSeed(folder + "/seed-soi-only.jpg", {0xFF, 0xD8}) ? 0 : 1;
 }

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "fuzz/ResampleInput.h"
+#include "fuzz/SeedFile.h"
 
 using sw::fuzz::ResampleInput;
 using sw::fuzz::ScaleMode;
@@ -98,10 +99,7 @@ int main(int argc, char** argv) {
   for (const auto& [name, input] : seeds) {
     const std::vector<uint8_t> bytes = input.Bytes();
     const std::string path = std::string(argv[1]) + "/seed-" + name;
-    std::FILE* file = std::fopen(path.c_str(), "wb");
-    if (file == nullptr) return 1;
-    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-    if (std::fclose(file) != 0 || !written) return 1;
+    if (!sw::fuzz::WriteSeed(path, bytes)) return 1;
   }
   return 0;
 }
