@@ -19,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "desktop/VisibleWindow.h"
 #include "ui/Unit1.h"
 
 namespace {
@@ -53,35 +54,9 @@ void WaitFor(Condition condition, const char* what) {
     if (GetTickCount() - start > kPatienceMs) Fail(what);
 }
 
-struct Search {
-  const wchar_t* className;
-  DWORD process;
-  HWND found;
-};
-
-BOOL CALLBACK Match(HWND window, LPARAM parameter) {
-  auto* search = reinterpret_cast<Search*>(parameter);
-  wchar_t name[64] = L"";
-  GetClassNameW(window, name, 64);
-  DWORD process = 0;
-  GetWindowThreadProcessId(window, &process);
-  if (IsWindowVisible(window) && std::wstring(name) == search->className &&
-      (search->process == 0 || search->process == process)) {
-    search->found = window;
-    return FALSE;
-  }
-  return TRUE;
-}
-
-HWND VisibleWindow(const wchar_t* className, DWORD process) {
-  Search search{className, process, nullptr};
-  EnumWindows(&Match, reinterpret_cast<LPARAM>(&search));
-  return search.found;
-}
-
 HWND WaitForWindow(const wchar_t* className, DWORD process, const char* what) {
   HWND window = nullptr;
-  WaitFor([&] { return (window = VisibleWindow(className, process)) != nullptr; }, what);
+  WaitFor([&] { return (window = sw::FindVisibleWindow(className, process)) != nullptr; }, what);
   return window;
 }
 

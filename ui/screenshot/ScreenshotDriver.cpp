@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "desktop/VisibleWindow.h"
 #include "ui/Unit1.h"
 #include "ui/Unit2.h"
 
@@ -33,41 +34,15 @@ constexpr DWORD kPatienceMs = 30000;
 
 std::wstring folder;
 
-std::wstring ClassOf(HWND window) {
-  wchar_t name[64] = L"";
-  GetClassNameW(window, name, 64);
-  return name;
-}
-
 std::wstring TextOf(HWND window) {
   wchar_t text[512] = L"";
   SendMessageTimeoutW(window, WM_GETTEXT, 512, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, 2000, nullptr);
   return text;
 }
 
-struct Search {
-  const wchar_t* className;
-  DWORD process;
-  HWND found;
-};
-
-BOOL CALLBACK Match(HWND window, LPARAM parameter) {
-  auto* search = reinterpret_cast<Search*>(parameter);
-  DWORD process = 0;
-  GetWindowThreadProcessId(window, &process);
-  if (IsWindowVisible(window) && ClassOf(window) == search->className &&
-      (search->process == 0 || search->process == process)) {
-    search->found = window;
-    return FALSE;
-  }
-  return TRUE;
-}
-
 HWND WaitForWindow(const wchar_t* className, DWORD process) {
   for (DWORD start = GetTickCount(); GetTickCount() - start < kPatienceMs; Sleep(50)) {
-    Search search{className, process, nullptr};
-    EnumWindows(&Match, reinterpret_cast<LPARAM>(&search));
-    if (search.found) return search.found;
+    if (HWND window = sw::FindVisibleWindow(className, process)) return window;
   }
   std::fprintf(stderr, "screenshot driver: no window of class %ls\n", className);
   ExitProcess(1);
