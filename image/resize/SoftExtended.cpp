@@ -397,6 +397,22 @@ int64_t ToInt64(SoftExtended a, bool nearest) {
   return u.sign ? -value : value;
 }
 
+// What an operation of one operand that keeps zeros and infinities (frndint,
+// fscale) gives for a zero, an infinity, a NaN or an unsupported operand.
+SoftExtended SpecialOperandResult(SoftExtended a, Kind kind) {
+  switch (kind) {
+    case Kind::Unsupported:
+      return kIndefinite;
+    case Kind::NaN:
+      return Quiet(a);
+    case Kind::Zero:
+    case Kind::Infinity:
+    case Kind::Finite:
+      break;
+  }
+  return a;
+}
+
 }  // namespace
 
 SoftExtended::SoftExtended(int32_t value) : SoftExtended(static_cast<int64_t>(value)) {}
@@ -468,17 +484,7 @@ int32_t TruncateToInt32(SoftExtended a) {
 
 SoftExtended RoundToIntegral(SoftExtended a) {
   const Unpacked u = Unpack(a);
-  switch (u.kind) {
-    case Kind::Unsupported:
-      return kIndefinite;
-    case Kind::NaN:
-      return Quiet(a);
-    case Kind::Zero:
-    case Kind::Infinity:
-      return a;
-    case Kind::Finite:
-      break;
-  }
+  if (u.kind != Kind::Finite) return SpecialOperandResult(a, u.kind);
   if (u.exponent >= 63) return Exact(u.sign, u.exponent, u.significand);  // integral already
   const uint64_t magnitude = IntegerMagnitude(u, true);
   return magnitude == 0 ? Zero(u.sign) : FromMagnitude(u.sign, magnitude);
@@ -486,17 +492,7 @@ SoftExtended RoundToIntegral(SoftExtended a) {
 
 SoftExtended Ldexp(SoftExtended a, int exponent) {
   const Unpacked u = Unpack(a);
-  switch (u.kind) {
-    case Kind::Unsupported:
-      return kIndefinite;
-    case Kind::NaN:
-      return Quiet(a);
-    case Kind::Zero:
-    case Kind::Infinity:
-      return a;
-    case Kind::Finite:
-      break;
-  }
+  if (u.kind != Kind::Finite) return SpecialOperandResult(a, u.kind);
   // Beyond +-2^16 every finite value overflows or underflows alike.
   const int scale = exponent < -(1 << 16) ? -(1 << 16) : exponent > (1 << 16) ? (1 << 16) : exponent;
   return RoundExtended(u.sign, {u.significand, 0}, u.exponent + scale);
