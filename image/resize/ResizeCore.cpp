@@ -53,7 +53,6 @@ ResizeCore::ResizeCore(ResizePlan plan, SourceRows& source, OutputRows rows, Com
     pictureBits_ = rows.picture_->MutableBits();
     pictureStride_ = rows.picture_->Stride();
     pictureTopDown_ = rows.picture_->IsTopDown();
-    PrepareDestination(*rows.picture_);
   }
   const ResizeTuning& tuning = CurrentResizeTuning();
   const int rowsPerTask = std::max(tuning.rowsPerTask, 1);
@@ -75,6 +74,8 @@ ResizeCore::ResizeCore(ResizePlan plan, SourceRows& source, OutputRows rows, Com
   } catch (const std::bad_alloc&) {
     throw msg::OutOfMemory();  // tables and rows are bounded by the row widths; still, the platform may refuse
   }
+  // Last: a constructor that fails runs no destructor to stop the thread.
+  if (rows.picture_) PrepareDestination(*rows.picture_);
 }
 
 ResizeCore::~ResizeCore() {
