@@ -72,11 +72,13 @@ RunOutcome Execute(RunState& state, const RunRequest& request, PictureRowSource&
 
 }  // namespace
 
-RunOutcome RunResize(RunState& state, const RunRequest& request, RunHost& host, const RunTarget& target) {
+RunOutcome RunResize(RunState& state, const RunRequest& request, RunHost& host, const RunTarget& target,
+                     std::unique_ptr<PictureRowSource> opened) {
   // Step 2: the picture is read afresh, whatever Browse left, row by row as
   // the resampler needs it. Browse's picture is let go first: nothing shows it.
   *state.WorkBitmap = Picture();
-  std::unique_ptr<PictureRowSource> source = OpenPictureRows(state.SourceFileName, *state.WorkJpeg);
+  std::unique_ptr<PictureRowSource> source =
+      opened ? std::move(opened) : OpenPictureRows(state.SourceFileName, *state.WorkJpeg);
   try {
     return Execute(state, request, *source, host, target);
   } catch (...) {
@@ -93,10 +95,11 @@ void ReadSourcePicture(RunState& state, const std::string& path) {
   state.OldHeight = state.WorkBitmap->Height();
 }
 
-void ReadSourceSize(RunState& state, const std::string& path) {
-  const std::unique_ptr<PictureRowSource> source = OpenPictureRows(path, *state.WorkJpeg);
+std::unique_ptr<PictureRowSource> ReadSourceSize(RunState& state, const std::string& path) {
+  std::unique_ptr<PictureRowSource> source = OpenPictureRows(path, *state.WorkJpeg);
   state.OldWidth = source->Width();
   state.OldHeight = source->Height();
+  return source;
 }
 
 }  // namespace sw

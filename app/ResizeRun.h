@@ -20,6 +20,7 @@
 #include <string>
 
 #include "app/NewSize.h"
+#include "app/PictureRowSource.h"
 #include "image/jpeg/Jpeg.h"
 #include "image/picture/Picture.h"
 #include "image/resize/ResizeHost.h"
@@ -94,15 +95,20 @@ enum class RunOutcome {
 // Runs the steps in order on `state`: SourceFileName read by the picture-type
 // rule, the factors from OldWidth and OldHeight. Saved or cancelled, the
 // state is reset for the next run (SourceFileName cleared); a failure is
-// raised with the state kept for correction.
-RunOutcome RunResize(RunState& state, const RunRequest& request, RunHost& host, const RunTarget& target);
+// raised with the state kept for correction. `opened`, when given, is
+// SourceFileName as ReadSourceSize opened it just before, read in place of
+// opening it again.
+RunOutcome RunResize(RunState& state, const RunRequest& request, RunHost& host, const RunTarget& target,
+                     std::unique_ptr<PictureRowSource> opened = nullptr);
 
 // Browse's reading step: the picture at `path` into WorkBitmap by its type,
 // then OldWidth and OldHeight from it.
 void ReadSourcePicture(RunState& state, const std::string& path);
 
-// The same for a run without a window: OldWidth and OldHeight as Browse
-// would read them, from the picture's header alone.
-void ReadSourceSize(RunState& state, const std::string& path);
+// The same for a run that follows at once, without a window: OldWidth and
+// OldHeight as Browse would read them, from the picture's header alone, and
+// the picture opened for RunResize to read (opening a progressive JPEG
+// already reads all its scans).
+std::unique_ptr<PictureRowSource> ReadSourceSize(RunState& state, const std::string& path);
 
 }  // namespace sw

@@ -129,7 +129,7 @@ bool StretchOne(const Options& options, const std::string& source, const std::st
   state.WorkBitmap = std::make_unique<Picture>();
   state.WorkJpeg = std::make_unique<WorkJpeg>(environment.eightBitOutput);
   state.SourceFileName = source;
-  ReadSourceSize(state, source);
+  std::unique_ptr<PictureRowSource> opened = ReadSourceSize(state, source);
 
   RunRequest request;
   request.widthText = options.width;
@@ -137,7 +137,7 @@ bool StretchOne(const Options& options, const std::string& source, const std::st
   request.format = format;
   request.wallpaper = options.wallpaper;
   CommandLineHost host(environment.errorIsTerminal && !options.quiet ? &err : nullptr, environment);
-  return RunResize(state, request, host, RunTarget::Given(target)) != RunOutcome::kStopped;
+  return RunResize(state, request, host, RunTarget::Given(target), std::move(opened)) != RunOutcome::kStopped;
 }
 
 int FormatOf(const Options& options, const std::string& byName) {

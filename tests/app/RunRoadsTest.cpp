@@ -155,8 +155,7 @@ class RunRoads : public ::testing::Test {
     request.heightText = height;
     request.format = format;
     try {
-      ReadSourceSize(state, source);
-      outcome.outcome = RunResize(state, request, view, RunTarget::Given(target));
+      outcome.outcome = RunResize(state, request, view, RunTarget::Given(target), ReadSourceSize(state, source));
     } catch (const Error& error) {
       outcome.failure = error.Text();
     }
