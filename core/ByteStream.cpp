@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
 #include <new>
+#include <utility>
 
 #include "core/Messages.h"
 
@@ -81,8 +83,10 @@ void BlockSink::Write(const void* data, size_t count) {
     const size_t used = static_cast<size_t>(size_ % blockBytes_);
     if (used == 0 && size_ / blockBytes_ == blocks_.size()) {
       try {
-        // Not cleared: every byte is written before it is read.
-        blocks_.emplace_back(new uint8_t[blockBytes_]);
+        // Not cleared: every byte is written before it is read. Owned before
+        // the list grows, so that a list that can't grow frees it.
+        std::unique_ptr<uint8_t[]> block(new uint8_t[blockBytes_]);
+        blocks_.push_back(std::move(block));
       } catch (const std::bad_alloc&) {
         throw msg::OutOfMemoryExpandingStream();
       }
