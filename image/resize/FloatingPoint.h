@@ -15,8 +15,10 @@
 
 namespace sw {
 
-// FPCR: RMode (bits 22-23, 0 = to nearest), FZ (24), FZ16 (19) and the trap
-// enables (8-12, 15).
+// FPCR: RMode (bits 22-23, 0 = to nearest), FZ (24), FZ16 (19), the trap
+// enables (8-12, 15), and Armv8.7's alternate handling (0-2: FIZ flushes
+// denormal inputs, AH, NEP), reserved as zero on processors without it.
+constexpr uint64_t kFpcrAlternate = 0x7;
 constexpr uint64_t kFpcrRoundingMask = uint64_t{3} << 22;
 constexpr uint64_t kFpcrFlushToZero = uint64_t{1} << 24;
 constexpr uint64_t kFpcrFlushToZero16 = uint64_t{1} << 19;
@@ -26,7 +28,7 @@ class ResamplerArithmetic {
  public:
   ResamplerArithmetic() {
     __asm__ __volatile__("mrs %0, fpcr" : "=r"(saved_));
-    const uint64_t word = saved_ & ~(kFpcrRoundingMask | kFpcrFlushToZero | kFpcrFlushToZero16 | kFpcrTraps);
+    const uint64_t word = saved_ & ~(kFpcrRoundingMask | kFpcrFlushToZero | kFpcrFlushToZero16 | kFpcrTraps | kFpcrAlternate);
     __asm__ __volatile__("msr fpcr, %0" : : "r"(word) : "memory");
   }
   ~ResamplerArithmetic() { __asm__ __volatile__("msr fpcr, %0" : : "r"(saved_) : "memory"); }
