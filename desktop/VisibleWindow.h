@@ -4,7 +4,7 @@
 
 #include <windows.h>
 
-#include <string>
+#include <cwchar>
 
 namespace sw {
 
@@ -19,11 +19,12 @@ inline HWND FindVisibleWindow(const wchar_t* className, DWORD process) {
   EnumWindows(
       [](HWND window, LPARAM parameter) -> BOOL {
         auto* search = reinterpret_cast<Search*>(parameter);
+        // Nothing here may throw: the system calls this.
         wchar_t name[64] = L"";
         GetClassNameW(window, name, 64);
         DWORD owner = 0;
         GetWindowThreadProcessId(window, &owner);
-        if (IsWindowVisible(window) && std::wstring(name) == search->className &&
+        if (IsWindowVisible(window) && std::wcscmp(name, search->className) == 0 &&
             (search->process == 0 || search->process == owner)) {
           search->found = window;
           return FALSE;

@@ -2,6 +2,7 @@
 
 #include <dlgs.h>
 
+#include "desktop/VisibleWindow.h"
 #include "platform/WideText.h"
 #include "ui/WindowText.h"
 
@@ -251,27 +252,6 @@ std::wstring BuildFile(const std::wstring& relativePath) {
   return folder + relativePath;
 }
 
-namespace {
-
-struct WindowSearch {
-  DWORD process;
-  const wchar_t* className;
-  HWND found;
-};
-
-BOOL CALLBACK MatchWindow(HWND window, LPARAM parameter) {
-  auto* search = reinterpret_cast<WindowSearch*>(parameter);
-  DWORD process = 0;
-  GetWindowThreadProcessId(window, &process);
-  if (process == search->process && IsWindowVisible(window) && ClassName(window) == search->className) {
-    search->found = window;
-    return FALSE;
-  }
-  return TRUE;
-}
-
-}  // namespace
-
 ProgramProcess::ProgramProcess() {
   std::wstring commandLine = L"\"" + BuildFile(L"ui\\Stretchwell.exe") + L"\"";
   STARTUPINFOW startup{};
@@ -291,9 +271,8 @@ ProgramProcess::~ProgramProcess() {
 }
 
 HWND ProgramProcess::FindWindowOfClass(const wchar_t* className) const {
-  WindowSearch search{id_, className, nullptr};
-  EnumWindows(&MatchWindow, reinterpret_cast<LPARAM>(&search));
-  return search.found;
+  // A program that did not start (id 0) has no window.
+  return id_ != 0 ? FindVisibleWindow(className, id_) : nullptr;
 }
 
 HWND ProgramProcess::WaitForWindow(const wchar_t* className, DWORD timeoutMs) {
