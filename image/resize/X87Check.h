@@ -3,8 +3,9 @@
 // made once: the x87 unit where the CPU has one and a start-up check finds
 // it faithful, the software path (SoftExtended.h) otherwise.
 //
-// The check runs the resampler's own formulas, in their order of
-// evaluation, on a handful of arguments (beyond what pictures reach where
+// The check computes the resampler's formulas, written out again here in
+// the order ExtendedSteps.cpp evaluates them (what it tests is the unit, not
+// the formulas), on a handful of arguments (beyond what pictures reach where
 // that takes it) whose results with 64-bit significands differ from those
 // of 53-bit arithmetic (an x87 unit left at precision control 53, as Windows
 // sets it and as NT's old emulator computed) and from those of binary128
