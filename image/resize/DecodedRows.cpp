@@ -86,6 +86,7 @@ void DecodedRows::Decode() {
       stream_.NextRow(room);
       queue_.Put();
     }
+    queue_.NoMoreRows();
     stream_.Drain();
   } catch (...) {
     queue_.Fail(std::current_exception());

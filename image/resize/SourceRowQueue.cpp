@@ -1,15 +1,17 @@
 #include "image/resize/SourceRowQueue.h"
 
 #include <algorithm>
-#include <chrono>
-
-#include "image/resize/SpinPause.h"
+#include <limits>
 
 namespace sw {
 namespace {
 
-// How long a reader spins for the row it waits for before it blocks.
-constexpr std::chrono::microseconds kSpin(100);
+// A reader that has to wait for its row sleeps until this many rows from it
+// on are there (or no more will come, or the ring is full): a decoder slower
+// than its readers then wakes them once a batch, not once a row. Under Wine
+// every wake-up is a round trip to its server; and a reader that spun
+// instead would take the processor a second decoder needs.
+constexpr int32_t kRowsPerWakeUp = 16;
 
 }  // namespace
 
@@ -38,18 +40,19 @@ const uint8_t* SourceRowQueue::Find(int32_t row) const {
 }
 
 const uint8_t* SourceRowQueue::StoredRow(int32_t row) const {
-  // The row the output needs next is usually put in within microseconds:
-  // spinning that long saves a sleep and a wake-up, each a system call
-  // natively and a round trip to its server under Wine.
-  const auto until = std::chrono::steady_clock::now() + kSpin;
-  for (unsigned spins = 1; lastPutSeen_.load(std::memory_order_acquire) < row && !closed_; ++spins) {
-    SpinPause();
-    if (spins % 64 == 0 && std::chrono::steady_clock::now() >= until) break;
-  }
   std::unique_lock<std::mutex> lock(mutex_);
-  ++readersWaiting_;
-  rowPut_.wait(lock, [&] { return lastPut_ >= row || failure_ || closed_; });
-  --readersWaiting_;
+  if (lastPut_ < row) {
+    const int32_t batchEnd = static_cast<int32_t>(std::min<int64_t>(int64_t{row} + kRowsPerWakeUp - 1, height_ - 1));
+    const auto ready = [&] {
+      return (lastPut_ >= row && (lastPut_ >= batchEnd || Full() || noMoreRows_)) || failure_ || closed_;
+    };
+    ++readersWaiting_;
+    while (!ready()) {
+      wakeAt_ = std::min(wakeAt_, batchEnd);
+      rowPut_.wait(lock);
+    }
+    --readersWaiting_;
+  }
   // A row that is there is given, whatever happened to the decoder since.
   if (lastPut_ >= row) return Find(row);
   if (failure_) std::rethrow_exception(failure_);
@@ -70,7 +73,7 @@ ColorValue SourceRowQueue::ReadPixel(int32_t x, int32_t y) const {
 uint8_t* SourceRowQueue::Room(int32_t row) {
   std::unique_lock<std::mutex> lock(mutex_);
   decoderWaiting_ = true;
-  roomFreed_.wait(lock, [&] { return put_ - released_ < capacity_ || closed_; });
+  roomFreed_.wait(lock, [&] { return !Full() || closed_; });
   decoderWaiting_ = false;
   if (closed_) return nullptr;
   rowInSlot_[Slot(put_)] = row;
@@ -82,11 +85,19 @@ void SourceRowQueue::Put() {
   {
     std::lock_guard<std::mutex> lock(mutex_);
     lastPut_ = rowInSlot_[Slot(put_)];
-    lastPutSeen_.store(lastPut_, std::memory_order_release);
     ++put_;
-    waiting = readersWaiting_ > 0;
+    waiting = readersWaiting_ > 0 && (lastPut_ >= wakeAt_ || Full());
+    if (waiting) wakeAt_ = std::numeric_limits<int32_t>::max();
   }
   if (waiting) rowPut_.notify_all();
+}
+
+void SourceRowQueue::NoMoreRows() {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    noMoreRows_ = true;
+  }
+  rowPut_.notify_all();
 }
 
 void SourceRowQueue::Fail(std::exception_ptr failure) {

@@ -5,11 +5,14 @@
 // A read waits until its row is there; the decoder waits for room when the
 // ring is full, and rows leave it once every output row that reads them has
 // been used. The ring is made once, its rows written before they are read.
+// A reader that has to wait sleeps until several rows are there, so that a
+// slow decoder wakes it seldom.
 
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <exception>
+#include <limits>
 #include <memory>
 #include <mutex>
 #include <stdexcept>
@@ -41,6 +44,8 @@ class SourceRowQueue : public SourceRows {
   // is room; null when the queue is closed. Put() says the row is there.
   uint8_t* Room(int32_t row);
   void Put();
+  // Every row the decoder puts in is there: readers take what there is.
+  void NoMoreRows();
   // The decoder failed: every read waiting, and every later one, raises its failure.
   void Fail(std::exception_ptr failure);
 
@@ -53,6 +58,8 @@ class SourceRowQueue : public SourceRows {
 
  private:
   size_t Slot(uint64_t index) const { return static_cast<size_t>(index % capacity_); }
+  // With the lock held.
+  bool Full() const { return put_ - released_ >= capacity_; }
   // The row's place in the ring, once it has been put in; with the lock held.
   const uint8_t* Find(int32_t row) const;
 
@@ -71,12 +78,13 @@ class SourceRowQueue : public SourceRows {
   uint64_t released_ = 0;
   uint64_t put_ = 0;
   int32_t lastPut_ = -1;
-  // lastPut_ as the readers may look at it without the lock, while they spin.
-  std::atomic<int32_t> lastPutSeen_{-1};
+  bool noMoreRows_ = false;
   std::exception_ptr failure_;
-  // Threads waiting, so that no one is woken in vain: under Wine every
-  // wake-up is a round trip to its server.
+  // Threads waiting, and the first row put that one of the readers waits
+  // for, so that no one is woken in vain: under Wine every wake-up is a
+  // round trip to its server.
   mutable int readersWaiting_ = 0;
+  mutable int32_t wakeAt_ = std::numeric_limits<int32_t>::max();
   bool decoderWaiting_ = false;
   std::atomic<bool> closed_{false};
 };
