@@ -4,38 +4,9 @@
 #include <system_error>
 
 #include "core/Messages.h"
+#include "image/resize/RowsRead.h"
 
 namespace sw {
-namespace {
-
-// Which source rows the output reads, asked in rising order: the rows sy and
-// sy + 1 of every output row, walked alongside.
-class RowsRead {
- public:
-  // A destination without columns reads no source row.
-  explicit RowsRead(const ResizePlan& sizes) : sizes_(sizes), y_(sizes.width == 0 ? sizes.height : 0) {}
-  bool Includes(int32_t row) {
-    while (y_ < sizes_.height && First() + 1 < row) ++y_, first_ = -1;
-    return y_ < sizes_.height && (row == First() || row == First() + 1);
-  }
-  // The first row from `row` on that the resampler needs; the source's
-  // height when it needs no more.
-  int64_t NextFrom(int32_t row) {
-    if (Includes(row)) return row;
-    return y_ < sizes_.height ? First() : sizes_.sourceHeight;
-  }
-
- private:
-  int64_t First() {
-    if (first_ < 0) first_ = FirstSourceRow(sizes_, y_);
-    return first_;
-  }
-  const ResizePlan& sizes_;
-  int32_t y_;
-  int64_t first_ = -1;
-};
-
-}  // namespace
 
 size_t DecodedRows::SourceRowsFor(const ResizePlan& sizes, int32_t outputRows) {
   // Over every run of `outputRows` output rows: from the first row's sy to
@@ -51,9 +22,10 @@ size_t DecodedRows::SourceRowsFor(const ResizePlan& sizes, int32_t outputRows) {
   return std::min(most, static_cast<size_t>(sizes.sourceHeight));
 }
 
-DecodedRows::DecodedRows(RowStream& stream, const ResizePlan& sizes, int32_t outputRowsInFlight)
+DecodedRows::DecodedRows(RowStream& stream, const ResizePlan& sizes, int32_t outputRowsInFlight, RowSpan span)
     : stream_(stream),
       sizes_(sizes),
+      span_(span),
       queue_(stream.Width(), stream.Height(), stream.Form(), SourceRowsFor(sizes_, outputRowsInFlight)) {
   try {
     decoder_ = std::thread([this] { Decode(); });
@@ -69,12 +41,17 @@ DecodedRows::~DecodedRows() {
 
 void DecodedRows::Decode() {
   try {
-    RowsRead read(sizes_);
-    for (int32_t row = stream_.RowsRead(); row < stream_.Height(); ++row) {
+    RowsRead read(sizes_, span_);
+    // A span that ends before the destination's last row stops before the
+    // first row a later one reads.
+    const bool toTheEnd = span_.end >= sizes_.height;
+    const int32_t end = toTheEnd ? stream_.Height()
+                                 : static_cast<int32_t>(std::min<int64_t>(FirstSourceRow(sizes_, span_.end), stream_.Height()));
+    for (int32_t row = stream_.RowsRead(); row < end; ++row) {
       if (!read.Includes(row)) {
         if (queue_.Closed()) return;
         if (stream_.PassesOverFree()) {
-          stream_.PassOverTo(static_cast<int32_t>(std::min<int64_t>(read.NextFrom(row), stream_.Height())));
+          stream_.PassOverTo(static_cast<int32_t>(std::min<int64_t>(read.NextFrom(row), end)));
           row = stream_.RowsRead() - 1;  // the loop's step brings it back
         } else {
           stream_.NextRow(nullptr);
@@ -87,15 +64,18 @@ void DecodedRows::Decode() {
       queue_.Put();
     }
     queue_.NoMoreRows();
-    stream_.Drain();
+    if (toTheEnd) stream_.Drain();
   } catch (...) {
-    queue_.Fail(std::current_exception());
+    failure_ = std::current_exception();
+    queue_.Fail(failure_);
   }
 }
 
 void DecodedRows::Finish() {
   if (decoder_.joinable()) decoder_.join();
-  stream_.Drain();  // raises the decoder's failure, if it had one; reads on where a stop left it
+  // A row passed over may have failed after the last row read.
+  if (failure_) std::rethrow_exception(failure_);
+  if (span_.end >= sizes_.height) stream_.Drain();  // reads on where a stop left it
 }
 
 }  // namespace sw

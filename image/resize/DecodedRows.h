@@ -7,8 +7,10 @@
 // and is joined on every way out.
 
 #include <cstdint>
+#include <exception>
 #include <thread>
 
+#include "image/resize/ResizeCore.h"
 #include "image/resize/ResizePlan.h"
 #include "image/resize/RowStream.h"
 #include "image/resize/SourceRowQueue.h"
@@ -17,11 +19,13 @@ namespace sw {
 
 class DecodedRows {
  public:
-  // Starts decoding `stream`, none of whose rows is read yet, for the
-  // resize `sizes` plans, with room for the source rows `outputRowsInFlight`
-  // consecutive output rows read. Raises the resource error when the system
-  // gives no thread.
-  DecodedRows(RowStream& stream, const ResizePlan& sizes, int32_t outputRowsInFlight);
+  // Starts decoding `stream`, none of whose rows `span` reads is read yet,
+  // for the rows of `span` of the resize `sizes` plans, with room for the
+  // source rows `outputRowsInFlight` consecutive output rows read. A span
+  // that ends before the destination's last row leaves the stream at the
+  // first source row a later output row reads. Raises the resource error
+  // when the system gives no thread.
+  DecodedRows(RowStream& stream, const ResizePlan& sizes, int32_t outputRowsInFlight, RowSpan span = {});
   // Stops the thread where it stands and joins it; the stream may be read on
   // from where the thread left it.
   ~DecodedRows();
@@ -31,7 +35,9 @@ class DecodedRows {
   SourceRows& Rows() { return queue_; }
 
   // Waits until the whole file is read, and raises the reader's failure,
-  // wherever in the file it lay.
+  // wherever in the file it lay; for a span that ends before the
+  // destination's last row, until the rows before the next span's are read,
+  // and raises the failure met in them.
   void Finish();
 
   // The source rows `outputRows` consecutive output rows read at most: how
@@ -43,7 +49,9 @@ class DecodedRows {
 
   RowStream& stream_;
   const ResizePlan sizes_;
+  const RowSpan span_;
   SourceRowQueue queue_;
+  std::exception_ptr failure_;  // the decoder's, once it has ended
   std::thread decoder_;
 };
 

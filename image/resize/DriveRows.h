@@ -8,6 +8,7 @@
 #include "image/resize/ExtendedSteps.h"  // ProgressAfterRow
 #include "image/resize/ResizeCore.h"
 #include "image/resize/ResizeHost.h"
+#include "image/resize/ResizeStats.h"
 
 namespace sw {
 
@@ -24,5 +25,13 @@ class RowSink {
 // row: at once, with the rest undone. After the last row the host hears that
 // the rows are done and, where the tuning asks, the core's figures are kept.
 bool DriveRows(ResizeCore& core, RowSink* sink, ResizeHost& host);
+
+// The pieces of DriveRows, for rows made by more than one core: the rows of
+// the core's span only, and the end of them all.
+bool DriveSpan(ResizeCore& core, RowSink* sink, ResizeHost& host);
+// Row y of `height`, made: handed on and reported; false when the host asks
+// to stop after it.
+bool HandOnRow(int32_t y, int32_t height, const uint8_t* row, RowSink* sink, ResizeHost& host);
+void EndRows(const ResizeStats& stats, ResizeHost& host);
 
 }  // namespace sw

@@ -28,7 +28,7 @@ constexpr size_t kPreparedBytes = size_t{128} << 10;
 // The rows of a plan without column tables are made pixel by pixel on one thread.
 int ThreadsFor(const ResizePlan& plan, const ResizeTuning& tuning, ResizeCore::Company company) {
   const bool tables = plan.width <= tuning.maxTableWidth && plan.sourceWidth <= tuning.maxTableWidth;
-  if (plan.width == 0 || plan.height == 0 || !tables) return 1;
+  if (plan.width == 0 || plan.height == 0 || !tables || company == ResizeCore::Company::kOnCallingThread) return 1;
   if (tuning.threads > 0) return std::min(tuning.threads, 64);
   const int64_t threadedFrom =
       company == ResizeCore::Company::kAlone ? kAloneThreadedFromPixels : kBesideCodecsThreadedFromPixels;
@@ -45,21 +45,22 @@ int32_t ResizeCore::RowsInFlight(const ResizePlan& sizes, Company company) {
                   sizes.height);
 }
 
-ResizeCore::ResizeCore(ResizePlan plan, SourceRows& source, OutputRows rows, Company company)
-    : plan_(std::move(plan)), source_(source), order_(rows.order_) {
+ResizeCore::ResizeCore(ResizePlan plan, SourceRows& source, OutputRows rows, Company company, RowSpan span)
+    : plan_(std::move(plan)), span_(span), source_(source), order_(rows.order_) {
+  span_.end = std::min(span_.end, plan_.height);
+  span_.first = std::min(std::max(span_.first, 0), span_.end);
+  used_.store(span_.first, std::memory_order_relaxed);
   if (plan_.width == 0 || plan_.height == 0) return;  // rows without pixels: nothing to make
   if (rows.picture_) {
     // Taken once: the threads write rows into the store, never through the picture.
-    pictureBits_ = rows.picture_->MutableBits();
-    pictureStride_ = rows.picture_->Stride();
-    pictureTopDown_ = rows.picture_->IsTopDown();
+    pictureRows_ = StoreRows(*rows.picture_);
   }
   const ResizeTuning& tuning = CurrentResizeTuning();
   const int rowsPerTask = std::max(tuning.rowsPerTask, 1);
   try {
     MakeTables(plan_, tuning.maxTableWidth);
     const int threads = ThreadsFor(plan_, tuning, company);
-    if (!pictureBits_) {
+    if (!pictureRows_) {
       // Not cleared: every row is made before it is used.
       ringRows_ = RowsInFlight(plan_, company);
       rowBytes_ = 4 * static_cast<size_t>(plan_.width);
@@ -67,7 +68,8 @@ ResizeCore::ResizeCore(ResizePlan plan, SourceRows& source, OutputRows rows, Com
     }
     makers_.reserve(static_cast<size_t>(threads));
     for (int i = 0; i < threads; ++i) makers_.emplace_back(plan_, source_);
-    schedule_.emplace(plan_.height, threads, rowsPerTask, [this](int32_t y, int worker) {
+    schedule_.emplace(span_.end - span_.first, threads, rowsPerTask, [this](int32_t index, int worker) {
+      const int32_t y = span_.first + index;
       if (ring_ && y - used_.load(std::memory_order_acquire) >= ringRows_) throw std::logic_error("a row ahead of the ring");
       makers_[static_cast<size_t>(worker)].Make(y, PlaceOf(y), order_);
     });
@@ -100,8 +102,11 @@ void ResizeCore::PrepareDestination(const Picture& destination) {
   prepared_ = destination;
   try {
     preparer_ = std::thread([this, rowsAtOnce] {
+      // From the span's first row to the picture's last: rows before the
+      // span are made already, rows after it may be made elsewhere into the
+      // same store.
       const int32_t height = prepared_->Height();
-      for (int32_t y = 0; y < height && !stopping_.load(std::memory_order_relaxed); y += rowsAtOnce)
+      for (int32_t y = span_.first; y < height && !stopping_.load(std::memory_order_relaxed); y += rowsAtOnce)
         if (!prepared_->PrepareRows(y, std::min(y + rowsAtOnce, height))) return;
     });
   } catch (const std::system_error&) {
@@ -109,20 +114,20 @@ void ResizeCore::PrepareDestination(const Picture& destination) {
 }
 
 uint8_t* ResizeCore::PlaceOf(int32_t y) const {
-  if (pictureBits_) return pictureBits_ + static_cast<size_t>(pictureTopDown_ ? y : plan_.height - 1 - y) * pictureStride_;
+  if (pictureRows_) return pictureRows_.Row(y);
   return ring_.get() + static_cast<size_t>(y % ringRows_) * rowBytes_;
 }
 
 const uint8_t* ResizeCore::Complete(int32_t y) {
   if (!schedule_) return nullptr;
-  schedule_->Complete(y);
+  schedule_->Complete(y - span_.first);
   return PlaceOf(y);
 }
 
 void ResizeCore::Used(int32_t y) {
   if (schedule_) {
     used_.store(y + 1, std::memory_order_release);
-    schedule_->Reported(y + 1);
+    schedule_->Reported(y + 1 - span_.first);
   }
   source_.Release(y + 1 < plan_.height ? static_cast<int32_t>(FirstSourceRow(plan_, y + 1)) : plan_.sourceHeight);
 }

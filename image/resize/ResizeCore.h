@@ -9,6 +9,7 @@
 // joined when it goes, on every way out.
 
 #include <atomic>
+#include <climits>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -24,6 +25,26 @@
 
 namespace sw {
 
+// Where the rows of a picture lie in its store, taken once: rows made on
+// several threads are written there, never through the picture, whose write
+// access makes a store it shares private again.
+class StoreRows {
+ public:
+  StoreRows() = default;
+  explicit StoreRows(Picture& picture)
+      : bits_(picture.MutableBits()), stride_(picture.Stride()), topDown_(picture.IsTopDown()), height_(picture.Height()) {}
+  explicit operator bool() const { return bits_ != nullptr; }
+  uint8_t* Row(int32_t y) const {
+    return bits_ + static_cast<size_t>(topDown_ ? y : height_ - 1 - y) * stride_;
+  }
+
+ private:
+  uint8_t* bits_ = nullptr;
+  size_t stride_ = 0;
+  bool topDown_ = false;
+  int32_t height_ = 0;
+};
+
 // Where the output rows are made.
 class OutputRows {
  public:
@@ -34,6 +55,10 @@ class OutputRows {
   // again once the row has been used.
   static OutputRows InRing(PixelOrder order) { return OutputRows(nullptr, order); }
 
+  // The picture the rows are made in; null for a ring.
+  Picture* Destination() const { return picture_; }
+  PixelOrder Order() const { return order_; }
+
  private:
   friend class ResizeCore;
   OutputRows(Picture* picture, PixelOrder order) : picture_(picture), order_(order) {}
@@ -41,28 +66,38 @@ class OutputRows {
   PixelOrder order_;
 };
 
+// Output rows first .. end - 1: the part of a resize one core makes, when
+// other rows are made elsewhere.
+struct RowSpan {
+  int32_t first = 0;
+  int32_t end = INT32_MAX;  // clamped to the destination's height
+};
+
 class ResizeCore {
  public:
   // Whether the resize has the processors to itself, or shares them with a
   // decoder and an encoder running alongside: then a second computing
-  // thread pays only on larger pictures.
-  enum class Company { kAlone, kBesideCodecs };
+  // thread pays only on larger pictures. kOnCallingThread: every row is made
+  // on the thread that takes it, which is where its source is read.
+  enum class Company { kAlone, kBesideCodecs, kOnCallingThread };
 
-  // The rows of `plan` (its sizes planned, its tables not yet made) from
-  // `source`, made into `rows`. Raises the out-of-memory error when the
-  // tables or the working rows can't be had.
-  ResizeCore(ResizePlan plan, SourceRows& source, OutputRows rows, Company company);
+  // The rows of `plan` (its sizes planned, its tables not yet made) in
+  // `span`, from `source`, made into `rows`. Raises the out-of-memory error
+  // when the tables or the working rows can't be had.
+  ResizeCore(ResizePlan plan, SourceRows& source, OutputRows rows, Company company, RowSpan span = {});
   ~ResizeCore();
   ResizeCore(const ResizeCore&) = delete;
   ResizeCore& operator=(const ResizeCore&) = delete;
 
   const ResizePlan& Plan() const { return plan_; }
+  // The output rows it makes, taken in order from the first.
+  const RowSpan& Span() const { return span_; }
 
   // How many output rows past the last one used the core may have made: what
   // a source decoded alongside must hold rows for.
   static int32_t RowsInFlight(const ResizePlan& sizes, Company company);
 
-  // Output row y, rows taken in order: waits until it is made, making rows
+  // Output row y, rows of the span taken in order: waits until it is made, making rows
   // on the calling thread meanwhile (4 x W' bytes, in the rows' order); null
   // for a destination without columns. A failure of any thread, the
   // source's included, is raised here.
@@ -78,13 +113,12 @@ class ResizeCore {
   uint8_t* PlaceOf(int32_t y) const;
 
   ResizePlan plan_;
+  RowSpan span_;
   SourceRows& source_;
   const PixelOrder order_;
   void PrepareDestination(const Picture& destination);
 
-  uint8_t* pictureBits_ = nullptr;  // rows made in a picture: its store
-  size_t pictureStride_ = 0;
-  bool pictureTopDown_ = false;
+  StoreRows pictureRows_;  // rows made in a picture: where they lie
   int32_t ringRows_ = 0;
   size_t rowBytes_ = 0;
   std::unique_ptr<uint8_t[]> ring_;
