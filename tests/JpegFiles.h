@@ -55,6 +55,7 @@ struct FileRecipe {
   bool arithmetic = false;
   bool separateScans = false;  // sequential, one scan per component
   int restartRows = 0;
+  int lumaSampling[2] = {0, 0};  // horizontal, vertical; 0: the library's default
   Bytes samples;  // empty: PatternSamples
 };
 
@@ -77,6 +78,10 @@ inline Bytes MakeJpegFile(FileRecipe recipe) {
   if (recipe.progressive) jpeg_simple_progression(&cinfo);
   cinfo.arith_code = recipe.arithmetic ? TRUE : FALSE;
   cinfo.restart_in_rows = recipe.restartRows;
+  if (recipe.lumaSampling[0] > 0) {
+    cinfo.comp_info[0].h_samp_factor = recipe.lumaSampling[0];
+    cinfo.comp_info[0].v_samp_factor = recipe.lumaSampling[1];
+  }
   std::vector<jpeg_scan_info> scans(static_cast<size_t>(recipe.components));
   if (recipe.separateScans) {
     for (int c = 0; c < recipe.components; ++c) scans[c] = jpeg_scan_info{1, {c, 0, 0, 0}, 0, 63, 0, 0};

@@ -79,6 +79,7 @@ struct DecodeJob {
   bool dibOrder = false;  // the library gives blue, green, red itself
   std::vector<JSAMPLE> cmykRow;
   JSAMPROW row = nullptr;  // where the next row goes
+  JDIMENSION rowsToPass = 0;
 };
 
 struct EncodeJob {
@@ -165,6 +166,13 @@ void ReadRowStep(void* context) {
   DecodeJob& job = *static_cast<DecodeJob*>(context);
   if (jpeg_read_scanlines(&job.cinfo, &job.row, 1) != 1) ERREXIT(&job.cinfo, JERR_CANT_SUSPEND);
 }
+
+#if LIBJPEG_TURBO_VERSION_NUMBER >= 2001000
+void PassOverStep(void* context) {
+  DecodeJob& job = *static_cast<DecodeJob*>(context);
+  jpeg_skip_scanlines(&job.cinfo, job.rowsToPass);
+}
+#endif
 
 void FinishDecodeStep(void* context) { jpeg_finish_decompress(&static_cast<DecodeJob*>(context)->cinfo); }
 
@@ -293,6 +301,25 @@ void RowDecoder::ReadRow(uint8_t* row) {
   } else if (!job.paletted && !job.dibOrder) {
     RgbToDibOrder(row, width);
   }
+}
+
+bool RowDecoder::PassesOver() const {
+#if LIBJPEG_TURBO_VERSION_NUMBER >= 2001000
+  // Quantized rows depend on those above them (the dither's carried error,
+  // the second pass's colour map), and every scan of a file of several was
+  // decoded at the start anyway.
+  return job_->created && !job_->paletted && !job_->header.multipleScans;
+#else
+  return false;
+#endif
+}
+
+void RowDecoder::PassOver(int32_t rows) {
+  if (!PassesOver()) throw std::logic_error("no decode that passes over rows");
+#if LIBJPEG_TURBO_VERSION_NUMBER >= 2001000
+  job_->rowsToPass = static_cast<JDIMENSION>(rows);
+  RunLibraryStep(*job_, PassOverStep);
+#endif
 }
 
 void RowDecoder::Finish() {

@@ -71,6 +71,11 @@ class RowDecoder {
   // The next row into `row`, in the decoded picture's DIB form (Width()
   // bytes, or 3 x Width()).
   void ReadRow(uint8_t* row);
+  // Whether PassOver may be used: rows of a single scan, not quantized.
+  bool PassesOver() const;
+  // Passes over the next `rows` rows, decoding only as much as finding
+  // where they end takes; the rows after them are those ReadRow would give.
+  void PassOver(int32_t rows);
   // After the last row: the rest of the file, as the end of a copy reads it.
   void Finish();
 

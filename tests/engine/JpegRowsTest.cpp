@@ -2,6 +2,7 @@
 
 #include <new>
 
+#include "JpegKinds.h"
 #include "JpegTestSupport.h"
 #include "core/Messages.h"
 #include "image/jpeg/JpegCodec.h"
@@ -90,6 +91,60 @@ TEST(JpegRowDecoding, RowsReadOneAtATimeAreTheWholeDecodesRows) {
         ASSERT_TRUE(std::equal(row.begin(), row.end(), whole.Row(y))) << recipe.components << " row " << y;
       }
       decoder.Finish();
+    }
+  }
+}
+
+// The rows from `row` on of a decode that passes over the rows above it.
+std::vector<Bytes> RowsAfterPassingOver(const Bytes& file, int32_t row) {
+  MemorySource source(file);
+  jpeg::RowDecoder decoder(source, file.size(), false);
+  decoder.Start();
+  if (row > 0) decoder.PassOver(row);
+  std::vector<Bytes> rows;
+  for (int32_t y = row; y < decoder.Height(); ++y) {
+    rows.emplace_back(static_cast<size_t>(decoder.Width()) * 3);
+    decoder.ReadRow(rows.back().data());
+  }
+  decoder.Finish();
+  return rows;
+}
+
+TEST(JpegRowDecoding, RowsAfterAPassOverAreTheWholeDecodesFromAnyRowOn) {
+  std::vector<std::pair<std::string, Bytes>> kinds;
+  for (const auto& kind : test::JpegKinds()) {
+    MemorySource source(kind.second);
+    jpeg::RowDecoder decoder(source, kind.second.size(), false);
+    decoder.Start();
+    // Grey rows are quantized; progressive files and separate scans are
+    // decoded whole at the start.
+    const bool single = kind.first == "baseline" || kind.first == "cmyk" || kind.first == "restarts" ||
+                        kind.first == "cut short";
+    EXPECT_EQ(decoder.PassesOver(), single) << kind.first;
+    if (single) kinds.push_back(kind);
+    MemorySource again(kind.second);
+    jpeg::RowDecoder eightBit(again, kind.second.size(), true);
+    eightBit.Start();
+    EXPECT_FALSE(eightBit.PassesOver()) << kind.first;
+  }
+  // Every chroma sampling, some upsampled from the rows around them, on
+  // pictures of several rows of blocks that end inside one.
+  for (const auto& sampling : std::vector<std::pair<int, int>>{{1, 1}, {2, 1}, {1, 2}, {2, 2}, {4, 1}, {1, 4}}) {
+    FileRecipe recipe;
+    recipe.width = 43;
+    recipe.height = 71;
+    recipe.lumaSampling[0] = sampling.first;
+    recipe.lumaSampling[1] = sampling.second;
+    kinds.push_back({std::to_string(sampling.first) + "x" + std::to_string(sampling.second), jpegtest::MakeJpegFile(recipe)});
+  }
+  for (const auto& kind : kinds) {
+    const Picture whole = jpeg::Decode(kind.second.data(), kind.second.size(), false);
+    for (int32_t row = 0; row < whole.Height(); ++row) {
+      const std::vector<Bytes> rows = RowsAfterPassingOver(kind.second, row);
+      ASSERT_EQ(rows.size(), static_cast<size_t>(whole.Height() - row));
+      for (int32_t y = row; y < whole.Height(); ++y)
+        ASSERT_TRUE(std::equal(rows[y - row].begin(), rows[y - row].end(), whole.Row(y)))
+            << kind.first << ": row " << y << " after passing over " << row;
     }
   }
 }
