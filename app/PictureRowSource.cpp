@@ -53,6 +53,22 @@ class SourceFile : public InputFile {
   std::vector<uint8_t> bytes_;
 };
 
+// The source read again from its start by a second reader, at offsets of
+// its own: the first reader's place never moves.
+class SourceView : public ByteSource {
+ public:
+  explicit SourceView(SourceFile& file) : file_(file) {}
+  size_t Read(void* buffer, size_t count) override {
+    const size_t got = file_.ReadAt(position_, buffer, count);
+    position_ += got;
+    return got;
+  }
+
+ private:
+  SourceFile& file_;
+  uint64_t position_ = 0;
+};
+
 class BmpRowSource : public PictureRowSource {
  public:
   explicit BmpRowSource(std::unique_ptr<InputFile> file) : file_(std::move(file)), reader_(file_) {}
@@ -77,10 +93,50 @@ class BmpRowSource : public PictureRowSource {
 // own chunks, at the same places as from a file held in memory.
 constexpr size_t kFileReadBytes = 64 * 1024;
 
+// A second decode of a JPEG file, from a row on: the rows above it passed
+// over by the library, which then decodes the rest as the first decode does.
+class JpegRowsAlongside : public RowStream {
+ public:
+  JpegRowsAlongside(SourceFile& file, bool eightBitOutput, const StoredRowForm& form)
+      : view_(file), blocks_(view_, kFileReadBytes), decoder_(blocks_, file.Size(), eightBitOutput), form_(form) {}
+  // False when the file, read again, is not a picture of `width` x `height`
+  // whose rows can be passed over.
+  bool StartAt(int32_t width, int32_t height, int32_t row) {
+    decoder_.Start();
+    if (!decoder_.PassesOver() || decoder_.Width() != width || decoder_.Height() != height || row >= height) return false;
+    if (row > 0) decoder_.PassOver(row);
+    RowStream::StartAt(row);
+    return true;
+  }
+  int32_t Width() const override { return decoder_.Width(); }
+  int32_t Height() const override { return decoder_.Height(); }
+  const StoredRowForm& Form() const override { return form_; }
+
+ protected:
+  void ReadRow(int32_t, uint8_t* target) override {
+    if (target == nullptr) {
+      scratch_.resize(form_.bytes);
+      target = scratch_.data();
+    }
+    decoder_.ReadRow(target);
+  }
+  void Finish() override { decoder_.Finish(); }
+
+ private:
+  SourceView view_;
+  BufferedSource blocks_;
+  jpeg::RowDecoder decoder_;
+  const StoredRowForm form_;
+  std::vector<uint8_t> scratch_;
+};
+
 class JpegRowSource : public PictureRowSource {
  public:
   JpegRowSource(std::unique_ptr<InputFile> file, WorkJpeg& jpeg)
-      : file_(std::move(file)), blocks_(file_, kFileReadBytes), decoder_(blocks_, file_.Size(), jpeg.EightBitOutput()) {
+      : file_(std::move(file)),
+        blocks_(file_, kFileReadBytes),
+        eightBitOutput_(jpeg.EightBitOutput()),
+        decoder_(blocks_, file_.Size(), eightBitOutput_) {
     jpeg.StartLoadAsRows();
     try {
       decoder_.Start();
@@ -99,11 +155,21 @@ class JpegRowSource : public PictureRowSource {
       form_ = std::make_unique<StoredRowForm>(24, kBiRgb, noMasks, std::vector<PaletteEntry>(),
                                               static_cast<size_t>(width) * 3);
     }
+    readsAlongside_ = decoder_.PassesOver();
   }
   int32_t Width() const override { return decoder_.Width(); }
   int32_t Height() const override { return decoder_.Height(); }
   const StoredRowForm& Form() const override { return *form_; }
   void HoldInMemory() override { file_.HoldInMemory(); }
+  bool ReadsAlongside() const override { return readsAlongside_; }
+  // Reads only the file, which reads at offsets of its own, and what never
+  // changes after the start.
+  std::unique_ptr<RowStream> OpenAlongside(int32_t row) override {
+    if (!readsAlongside_) return nullptr;
+    auto alongside = std::make_unique<JpegRowsAlongside>(file_, eightBitOutput_, *form_);
+    if (!alongside->StartAt(Width(), Height(), row)) return nullptr;
+    return alongside;
+  }
 
  protected:
   // The library decodes every row in order, also those passed over.
@@ -119,8 +185,10 @@ class JpegRowSource : public PictureRowSource {
  private:
   SourceFile file_;
   BufferedSource blocks_;
+  const bool eightBitOutput_;
   jpeg::RowDecoder decoder_;
   std::unique_ptr<StoredRowForm> form_;
+  bool readsAlongside_ = false;
   std::vector<uint8_t> scratch_;
 };
 

@@ -29,6 +29,7 @@ struct ValueCounts {
 struct ResizeStats : ValueCounts {
   int threads = 0;      // worker threads started besides the calling thread, which computes rows too
   bool tables = false;  // false when the destination or the source was too wide for column tables
+  int32_t rowsAlongside = 0;  // output rows made from a second reader of the source, alongside the first
 };
 
 }  // namespace sw

@@ -20,6 +20,10 @@ struct ResizeTuning {
   bool doublePrecision = true;      // false: every value in extended precision
   int32_t maxTableWidth = 1 << 20;  // wider source or destination rows are resampled pixel by pixel
   ResizeStats* stats = nullptr;     // filled when a resize completes, while the tuning is in effect
+  // A streamed source of at least this many pixels, shrunk to a quarter of
+  // them or less, is read by a second reader alongside for its lower rows
+  // where it can be; -1: from 2^21 pixels, on two processors or more.
+  int64_t readAlongsideFromPixels = -1;
 };
 
 // The tuning of the resizes this thread starts; the defaults unless a

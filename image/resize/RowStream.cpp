@@ -35,4 +35,12 @@ void RowStream::Drain() {
   finished_ = true;
 }
 
+std::unique_ptr<RowStream> RowStream::OpenAlongside(int32_t) { return nullptr; }
+
+void RowStream::EndedAlongside() {
+  if (failure_) std::rethrow_exception(failure_);
+  next_ = Height();
+  finished_ = true;
+}
+
 }  // namespace sw

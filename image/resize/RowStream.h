@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <exception>
+#include <memory>
 
 #include "image/picture/StoredRowForm.h"
 
@@ -34,9 +35,25 @@ class RowStream {
   // the one met before included.
   void Drain();
 
+  // Whether OpenAlongside may give a second reader: where a row can be
+  // found without decoding every row above it in full.
+  virtual bool ReadsAlongside() const { return false; }
+  // A second reader of the same file, from row `row` on (the rows above it
+  // passed over, at the cost of finding where they end), which reads on its
+  // own while this one is read on another thread: its rows, and its end of
+  // the file, are this one's. Null when there is none, or when the file,
+  // read again, is not the picture this one reads. Raises the failures of
+  // getting there. Safe to call on another thread while this one is read.
+  virtual std::unique_ptr<RowStream> OpenAlongside(int32_t row);
+  // A reader alongside, opened by OpenAlongside, read the rest of the file
+  // to its end without a failure: this one counts as drained.
+  void EndedAlongside();
+
  protected:
   virtual void ReadRow(int32_t row, uint8_t* target) = 0;
   virtual void Finish() {}
+  // A reader opened alongside starts at its row.
+  void StartAt(int32_t row) { next_ = row; }
 
  private:
   int32_t next_ = 0;

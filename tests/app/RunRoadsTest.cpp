@@ -20,6 +20,7 @@
 #include "core/Messages.h"
 #include "image/bmp/Bmp.h"
 #include "image/resize/Resampler.h"
+#include "image/resize/ResizeTuning.h"
 #include "tests/engine/BmpKinds.h"
 #include "tests/engine/JpegTestSupport.h"
 #include "JpegKinds.h"
@@ -316,6 +317,37 @@ TEST_F(RunRoads, AStopAfterARowLeavesTheTargetAsItWas) {
       EXPECT_EQ(Entries(), (std::vector<std::string>{"s.jpg", "target"}));
     }
   }
+}
+
+TEST_F(RunRoads, ShrinksWhoseLowerRowsASecondReaderReadsAlongsideGiveTheWholePicturesFile) {
+  // Every source a second reader is tried on, however small.
+  ResizeStats stats;
+  ResizeTuning tuning;
+  tuning.readAlongsideFromPixels = 0;
+  tuning.stats = &stats;
+  ScopedResizeTuning tuned(tuning);
+  FileRecipe photo = Jpeg(3, JCS_RGB);
+  photo.width = 300;
+  photo.height = 700;
+  const Bytes tall = jpegtest::MakeJpegFile(photo);
+  const std::string source = Source("tall.jpg", tall);
+  ExpectTheWholePicturesOutcome(source, {{"299", "233"}, {"123", "211"}, {"75", "100"}});
+  EXPECT_GT(stats.rowsAlongside, 0) << "the command line's last run read its lower rows alongside";
+  for (const auto& kind : JpegKinds()) {
+    ExpectTheWholePicturesOutcome(Source(kind.first + ".jpg", kind.second), {{"10", "7"}, {"3", "11"}});
+  }
+  Bytes markerAfterScan = tall;  // fails at the very end, after every row
+  markerAfterScan.insert(markerAfterScan.end() - 2, {0xFF, 0x02});
+  ExpectTheWholePicturesOutcome(Source("marker-after-scan.jpg", markerAfterScan), {{"75", "100"}});
+  Bytes cut(tall.begin(), tall.begin() + static_cast<long>(tall.size() * 3 / 4));
+  ExpectTheWholePicturesOutcome(Source("cut.jpg", cut), {{"75", "100"}});
+  // Read into memory first, as a source written over itself is.
+  const Outcome whole = ByWholePictures(source, "75", "100", 1);
+  CommandLineView view;
+  const Outcome overItself = Run(source, "75", "100", 1, source, view);
+  EXPECT_EQ(overItself.failure, "");
+  EXPECT_GT(stats.rowsAlongside, 0);
+  EXPECT_TRUE(overItself.bytes == whole.bytes);
 }
 
 #ifndef _WIN32
