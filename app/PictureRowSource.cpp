@@ -53,22 +53,6 @@ class SourceFile : public InputFile {
   std::vector<uint8_t> bytes_;
 };
 
-// The source read again from its start by a second reader, at offsets of
-// its own: the first reader's place never moves.
-class SourceView : public ByteSource {
- public:
-  explicit SourceView(SourceFile& file) : file_(file) {}
-  size_t Read(void* buffer, size_t count) override {
-    const size_t got = file_.ReadAt(position_, buffer, count);
-    position_ += got;
-    return got;
-  }
-
- private:
-  SourceFile& file_;
-  uint64_t position_ = 0;
-};
-
 class BmpRowSource : public PictureRowSource {
  public:
   explicit BmpRowSource(std::unique_ptr<InputFile> file) : file_(std::move(file)), reader_(file_) {}
@@ -93,12 +77,22 @@ class BmpRowSource : public PictureRowSource {
 // own chunks, at the same places as from a file held in memory.
 constexpr size_t kFileReadBytes = 64 * 1024;
 
+// The next row of `decoder` into `target`, or into `scratch` when the row is
+// passed over: the library decodes every row in order, also those.
+void ReadJpegRow(jpeg::RowDecoder& decoder, std::vector<uint8_t>& scratch, size_t bytes, uint8_t* target) {
+  if (target == nullptr) {
+    scratch.resize(bytes);
+    target = scratch.data();
+  }
+  decoder.ReadRow(target);
+}
+
 // A second decode of a JPEG file, from a row on: the rows above it passed
 // over by the library, which then decodes the rest as the first decode does.
 class JpegRowsAlongside : public RowStream {
  public:
   JpegRowsAlongside(SourceFile& file, bool eightBitOutput, const StoredRowForm& form)
-      : view_(file), blocks_(view_, kFileReadBytes), decoder_(blocks_, file.Size(), eightBitOutput), form_(form) {}
+      : view_(file, 0), blocks_(view_, kFileReadBytes), decoder_(blocks_, file.Size(), eightBitOutput), form_(form) {}
   // False when the file, read again, is not a picture of `width` x `height`
   // whose rows can be passed over.
   bool StartAt(int32_t width, int32_t height, int32_t row) {
@@ -113,17 +107,11 @@ class JpegRowsAlongside : public RowStream {
   const StoredRowForm& Form() const override { return form_; }
 
  protected:
-  void ReadRow(int32_t, uint8_t* target) override {
-    if (target == nullptr) {
-      scratch_.resize(form_.bytes);
-      target = scratch_.data();
-    }
-    decoder_.ReadRow(target);
-  }
+  void ReadRow(int32_t, uint8_t* target) override { ReadJpegRow(decoder_, scratch_, form_.bytes, target); }
   void Finish() override { decoder_.Finish(); }
 
  private:
-  SourceView view_;
+  ReaderAt view_;  // the file from its start, at offsets of its own
   BufferedSource blocks_;
   jpeg::RowDecoder decoder_;
   const StoredRowForm form_;
@@ -172,14 +160,7 @@ class JpegRowSource : public PictureRowSource {
   }
 
  protected:
-  // The library decodes every row in order, also those passed over.
-  void ReadRow(int32_t, uint8_t* target) override {
-    if (target == nullptr) {
-      scratch_.resize(form_->bytes);
-      target = scratch_.data();
-    }
-    decoder_.ReadRow(target);
-  }
+  void ReadRow(int32_t, uint8_t* target) override { ReadJpegRow(decoder_, scratch_, form_->bytes, target); }
   void Finish() override { decoder_.Finish(); }
 
  private:

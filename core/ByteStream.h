@@ -45,6 +45,22 @@ class RandomAccessSink : public ByteSink {
   virtual void WriteAt(uint64_t offset, const void* data, size_t count) = 0;
 };
 
+// Reads in order from a position of its own in a source read at offsets: a
+// second reader of the same bytes never moves the first.
+class ReaderAt : public ByteSource {
+ public:
+  ReaderAt(RandomAccessSource& source, uint64_t offset) : source_(source), offset_(offset) {}
+  size_t Read(void* buffer, size_t count) override {
+    const size_t got = source_.ReadAt(offset_, buffer, count);
+    offset_ += got;
+    return got;
+  }
+
+ private:
+  RandomAccessSource& source_;
+  uint64_t offset_;
+};
+
 // Reads the source behind it in large blocks and hands them out in pieces of
 // any size, so a reader that asks for little at a time costs few reads.
 class BufferedSource : public ByteSource {

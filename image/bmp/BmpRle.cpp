@@ -147,21 +147,6 @@ class LineIndexer {
   int64_t y_ = 0;
 };
 
-// Reads in order from a position of its own.
-class ReaderAt : public ByteSource {
- public:
-  ReaderAt(RandomAccessSource& source, uint64_t offset) : source_(source), offset_(offset) {}
-  size_t Read(void* buffer, size_t count) override {
-    const size_t got = source_.ReadAt(offset_, buffer, count);
-    offset_ += got;
-    return got;
-  }
-
- private:
-  RandomAccessSource& source_;
-  uint64_t offset_;
-};
-
 // One line, from its first code until the data leaves it, as 4-byte pixels.
 class LineCanvas {
  public:
