@@ -1,7 +1,6 @@
 #include "image/resize/StreamedResize.h"
 
 #include <algorithm>
-#include <cstring>
 #include <optional>
 #include <thread>
 
@@ -21,14 +20,20 @@ constexpr int64_t kAlongsideFromPixels = int64_t{1} << 21;
 // The share of the source rows the first reader decodes: the second passes
 // over them meanwhile, and both end about together.
 constexpr double kUpperShare = 0.62;
-// How far from the even split the lower part may begin, in output rows,
-// where no source row is read by both parts.
+// How far past the share the lower part may begin, in output rows: where no
+// source row is read by both parts.
 constexpr int32_t kSplitSearchRows = 64;
 
 // Where the lower rows begin when a reader alongside makes them: none when
-// the source has no such reader, the shrink is too small to gain, or no
+// the source has no such reader, the shrink is too small to gain (a source
+// of fewer pixels, or a destination of more than a quarter of them), or no
 // output row near the share reads only source rows below those above it.
-std::optional<RowSpan> LowerSpan(const RowStream& stream, const ResizePlan& sizes) {
+// Nor for a destination made whole in memory: the window's, whose rows are
+// encoded on a thread of their own while its thread handles its messages
+// between them, is slower with a second decoder besides (under Wine, by
+// about a fifth on bench/window's shrink).
+std::optional<RowSpan> LowerSpan(const RowStream& stream, const ResizePlan& sizes, const OutputRows& rows) {
+  if (rows.Destination()) return std::nullopt;
   const int64_t from = CurrentResizeTuning().readAlongsideFromPixels;
   if (from < 0 && std::thread::hardware_concurrency() < 2) return std::nullopt;
   const int64_t sourcePixels = int64_t{sizes.sourceWidth} * sizes.sourceHeight;
@@ -75,25 +80,16 @@ bool ResizeSpan(RowStream& stream, const ResizePlan& sizes, OutputRows rows, Row
 }
 
 // The upper rows from the stream, the lower ones from a reader alongside,
-// read at the same time; the rows the reader alongside did not make, and
+// read at the same time, both made in rings; the rows the reader alongside did not make, and
 // the end of the file when it did not reach it, from the stream after all.
 bool ResizeInTwo(RowStream& stream, const ResizePlan& sizes, OutputRows rows, RowSink& sink, ResizeHost& host,
                  RowSpan lower) {
-  // Taken before the picture's store is shared with whatever reads its rows.
-  const StoreRows destination = rows.Destination() ? StoreRows(*rows.Destination()) : StoreRows();
   LowerRows below(stream, sizes, lower, rows.Order());
   ResizeStats stats;
   if (!ResizeSpan(stream, sizes, rows, sink, host, RowSpan{0, lower.first}, stats)) return false;
   int32_t y = lower.first;
-  for (const uint8_t* made; y < sizes.height && (made = below.Row(y)) != nullptr; ++y) {
-    const uint8_t* row = made;
-    if (destination) {
-      uint8_t* place = destination.Row(y);
-      std::memcpy(place, made, 4 * static_cast<size_t>(sizes.width));
-      row = place;
-    }
-    if (!HandOnRow(y, sizes.height, row, &sink, host)) return false;
-  }
+  for (const uint8_t* made; y < sizes.height && (made = below.Row(y)) != nullptr; ++y)
+    if (!HandOnRow(y, sizes.height, made, &sink, host)) return false;
   stats.rowsAlongside = y - lower.first;
   if (y < sizes.height) return ResizeSpan(stream, sizes, rows, sink, host, RowSpan{y, sizes.height}, stats);
   stats += below.Stats();
@@ -109,7 +105,8 @@ bool ResizeInTwo(RowStream& stream, const ResizePlan& sizes, OutputRows rows, Ro
 }  // namespace
 
 bool ResizeStream(RowStream& stream, const ResizePlan& sizes, OutputRows rows, RowSink& sink, ResizeHost& host) {
-  if (const std::optional<RowSpan> lower = LowerSpan(stream, sizes)) return ResizeInTwo(stream, sizes, rows, sink, host, *lower);
+  if (const std::optional<RowSpan> lower = LowerSpan(stream, sizes, rows))
+    return ResizeInTwo(stream, sizes, rows, sink, host, *lower);
   ResizeStats stats;
   return ResizeSpan(stream, sizes, rows, sink, host, RowSpan{}, stats);
 }

@@ -75,12 +75,11 @@ struct Outcome {
   std::vector<Bytes> rows;
   std::vector<int> progress;  // -1 for the end of the rows
   std::string failure;
-  Bytes picture;              // the destination, when the rows are made in one
   int32_t rowsAlongside = 0;
 
   bool operator==(const Outcome& other) const {
     return completed == other.completed && rows == other.rows && progress == other.progress &&
-           failure == other.failure && picture == other.picture;
+           failure == other.failure;
   }
 };
 
@@ -101,7 +100,7 @@ class Recorder : public RowSink, public ResizeHost {
 constexpr float kScaleX = 0.25f;
 constexpr float kScaleY = 0.2f;
 
-Outcome Resize(const SourceFile& file, bool twoReaders, int stopAfter = -1, bool inPicture = false) {
+Outcome Resize(const SourceFile& file, bool twoReaders, int stopAfter = -1) {
   Outcome outcome;
   ResizeStats stats;
   ResizeTuning tuning;
@@ -110,30 +109,22 @@ Outcome Resize(const SourceFile& file, bool twoReaders, int stopAfter = -1, bool
   ScopedResizeTuning tuned(tuning);
   SourceReader reader(file, false);
   const ResizePlan sizes = PlanSizes(file.width, file.height, kScaleX, kScaleY);
-  Picture destination = Picture::CreateDisplayCompatible(sizes.width, sizes.height);
   Recorder recorder(outcome, sizes.width, stopAfter);
   try {
-    outcome.completed = ResizeStream(reader, sizes, inPicture ? OutputRows::InPicture(destination) : OutputRows::InRing(PixelOrder::kBgrx),
-                                     recorder, recorder);
+    outcome.completed = ResizeStream(reader, sizes, OutputRows::InRing(PixelOrder::kBgrx), recorder, recorder);
   } catch (const Error& error) {
     outcome.failure = error.Text();
-  }
-  if (inPicture) {
-    for (int32_t y = 0; y < destination.Height(); ++y)
-      outcome.picture.insert(outcome.picture.end(), destination.Row(y), destination.Row(y) + 4 * sizes.width);
   }
   outcome.rowsAlongside = stats.rowsAlongside;
   return outcome;
 }
 
 void ExpectOneReadersOutcome(const SourceFile& file, const std::string& what) {
-  for (bool inPicture : {false, true}) {
-    const Outcome one = Resize(file, false, -1, inPicture);
-    EXPECT_EQ(one.rowsAlongside, 0) << what;
-    const Outcome two = Resize(file, true, -1, inPicture);
-    EXPECT_TRUE(two == one) << what << (inPicture ? " in a picture" : "") << ": " << two.rows.size() << " rows, "
-                            << two.failure << " against " << one.rows.size() << " rows, " << one.failure;
-  }
+  const Outcome one = Resize(file, false);
+  EXPECT_EQ(one.rowsAlongside, 0) << what;
+  const Outcome two = Resize(file, true);
+  EXPECT_TRUE(two == one) << what << ": " << two.rows.size() << " rows, " << two.failure << " against "
+                          << one.rows.size() << " rows, " << one.failure;
 }
 
 TEST(ReadAlongside, TheLowerRowsFromASecondReaderAreTheOneReadersRows) {
@@ -143,11 +134,28 @@ TEST(ReadAlongside, TheLowerRowsFromASecondReaderAreTheOneReadersRows) {
   EXPECT_GT(two.rowsAlongside, 0);
   EXPECT_LT(two.rowsAlongside, static_cast<int32_t>(two.rows.size()) / 2);
   ExpectOneReadersOutcome(file, "healthy");
-  // Rows spread over threads above, a picture too tall for one ring, and a
-  // destination large enough to be brought into memory ahead of its rows.
+  // Rows spread over threads above, and a picture too tall for one ring.
   file.width = 800;
   file.height = 2400;
   ExpectOneReadersOutcome(file, "large");
+}
+
+TEST(ReadAlongside, ADestinationMadeWholeInMemoryIsReadByOneReader) {
+  // The window's: its rows are encoded on a thread of their own meanwhile.
+  SourceFile file;
+  ResizeStats stats;
+  ResizeTuning tuning;
+  tuning.readAlongsideFromPixels = 0;
+  tuning.stats = &stats;
+  ScopedResizeTuning tuned(tuning);
+  SourceReader reader(file, false);
+  const ResizePlan sizes = PlanSizes(file.width, file.height, kScaleX, kScaleY);
+  Picture destination = Picture::CreateDisplayCompatible(sizes.width, sizes.height);
+  Outcome outcome;
+  Recorder recorder(outcome, sizes.width, -1);
+  EXPECT_TRUE(ResizeStream(reader, sizes, OutputRows::InPicture(destination), recorder, recorder));
+  EXPECT_EQ(outcome.rows.size(), static_cast<size_t>(sizes.height));
+  EXPECT_EQ(stats.rowsAlongside, 0);
 }
 
 TEST(ReadAlongside, ASecondReaderThatCantBeHadOrFailsOnItsOwnLeavesItsRowsToTheFirst) {
