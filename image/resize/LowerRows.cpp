@@ -55,11 +55,7 @@ void LowerRows::Make() {
       for (int32_t y = span_.first; y < span_.end; ++y) {
         std::memcpy(store_.get() + static_cast<size_t>(made) * rowBytes_, core.Complete(y), rowBytes_);
         core.Used(y);
-        Publish(++made);
-        {
-          std::lock_guard<std::mutex> lock(mutex_);
-          if (stopping_) break;
-        }
+        if (!Publish(++made)) break;
       }
       stats_ = core.Stats();
       if (made == span_.end - span_.first) {
@@ -78,13 +74,14 @@ void LowerRows::Make() {
   changed_.notify_all();
 }
 
-void LowerRows::Publish(int32_t made) {
+bool LowerRows::Publish(int32_t made) {
   std::lock_guard<std::mutex> lock(mutex_);
   made_ = made;
   if (awaited_ >= 0 && made_ >= awaited_) {
     awaited_ = -1;
     changed_.notify_all();
   }
+  return !stopping_;
 }
 
 const uint8_t* LowerRows::Row(int32_t y) {

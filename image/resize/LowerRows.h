@@ -44,8 +44,9 @@ class LowerRows {
 
  private:
   void Make();
-  // Rows of the span made so far, for the caller.
-  void Publish(int32_t made);
+  // Rows of the span made so far, for the caller; false once it asks the
+  // thread to stop.
+  bool Publish(int32_t made);
 
   RowStream& stream_;
   const ResizePlan& sizes_;

@@ -53,14 +53,16 @@ ResizeCore::ResizeCore(ResizePlan plan, SourceRows& source, OutputRows rows, Com
   if (plan_.width == 0 || plan_.height == 0) return;  // rows without pixels: nothing to make
   if (rows.picture_) {
     // Taken once: the threads write rows into the store, never through the picture.
-    pictureRows_ = StoreRows(*rows.picture_);
+    pictureBits_ = rows.picture_->MutableBits();
+    pictureStride_ = rows.picture_->Stride();
+    pictureTopDown_ = rows.picture_->IsTopDown();
   }
   const ResizeTuning& tuning = CurrentResizeTuning();
   const int rowsPerTask = std::max(tuning.rowsPerTask, 1);
   try {
     MakeTables(plan_, tuning.maxTableWidth);
     const int threads = ThreadsFor(plan_, tuning, company);
-    if (!pictureRows_) {
+    if (!pictureBits_) {
       // Not cleared: every row is made before it is used.
       ringRows_ = RowsInFlight(plan_, company);
       rowBytes_ = 4 * static_cast<size_t>(plan_.width);
@@ -102,11 +104,8 @@ void ResizeCore::PrepareDestination(const Picture& destination) {
   prepared_ = destination;
   try {
     preparer_ = std::thread([this, rowsAtOnce] {
-      // From the span's first row to the picture's last: rows before the
-      // span are made already, rows after it may be made elsewhere into the
-      // same store.
       const int32_t height = prepared_->Height();
-      for (int32_t y = span_.first; y < height && !stopping_.load(std::memory_order_relaxed); y += rowsAtOnce)
+      for (int32_t y = 0; y < height && !stopping_.load(std::memory_order_relaxed); y += rowsAtOnce)
         if (!prepared_->PrepareRows(y, std::min(y + rowsAtOnce, height))) return;
     });
   } catch (const std::system_error&) {
@@ -114,7 +113,7 @@ void ResizeCore::PrepareDestination(const Picture& destination) {
 }
 
 uint8_t* ResizeCore::PlaceOf(int32_t y) const {
-  if (pictureRows_) return pictureRows_.Row(y);
+  if (pictureBits_) return pictureBits_ + static_cast<size_t>(pictureTopDown_ ? y : plan_.height - 1 - y) * pictureStride_;
   return ring_.get() + static_cast<size_t>(y % ringRows_) * rowBytes_;
 }
 

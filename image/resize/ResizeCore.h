@@ -25,26 +25,6 @@
 
 namespace sw {
 
-// Where the rows of a picture lie in its store, taken once: rows made on
-// several threads are written there, never through the picture, whose write
-// access makes a store it shares private again.
-class StoreRows {
- public:
-  StoreRows() = default;
-  explicit StoreRows(Picture& picture)
-      : bits_(picture.MutableBits()), stride_(picture.Stride()), topDown_(picture.IsTopDown()), height_(picture.Height()) {}
-  explicit operator bool() const { return bits_ != nullptr; }
-  uint8_t* Row(int32_t y) const {
-    return bits_ + static_cast<size_t>(topDown_ ? y : height_ - 1 - y) * stride_;
-  }
-
- private:
-  uint8_t* bits_ = nullptr;
-  size_t stride_ = 0;
-  bool topDown_ = false;
-  int32_t height_ = 0;
-};
-
 // Where the output rows are made.
 class OutputRows {
  public:
@@ -118,7 +98,9 @@ class ResizeCore {
   const PixelOrder order_;
   void PrepareDestination(const Picture& destination);
 
-  StoreRows pictureRows_;  // rows made in a picture: where they lie
+  uint8_t* pictureBits_ = nullptr;  // rows made in a picture: its store
+  size_t pictureStride_ = 0;
+  bool pictureTopDown_ = false;
   int32_t ringRows_ = 0;
   size_t rowBytes_ = 0;
   std::unique_ptr<uint8_t[]> ring_;
