@@ -25,8 +25,8 @@ class StreamedOutput : public FileOutput {
     }
   }
 
-  // Straight in the order each writer takes.
-  OutputRows Rows() override { return OutputRows::InRing(bmp_ ? PixelOrder::kBgrx : PixelOrder::kRgb); }
+  // Both writers take the rows as a display-compatible picture stores them.
+  OutputRows Rows() override { return OutputRows::InRing(PixelOrder::kBgrx); }
 
   void TakeRow(int32_t y, const uint8_t* row) override {
     if (empty_) return;  // a picture without pixels has no rows to write

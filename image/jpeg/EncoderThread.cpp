@@ -13,24 +13,12 @@ namespace {
 // Wine every wake-up is a round trip to its server.
 constexpr int32_t kRowsPerWake = 32;
 
-// Red, green, blue per pixel from a display-compatible row's blue, green, red, 0.
-void BgrxToRgb(const uint8_t* pixels, int32_t width, uint8_t* rgb) {
-  for (size_t x = 0; x < static_cast<size_t>(width); ++x, pixels += 4, rgb += 3) {
-    rgb[0] = pixels[2];
-    rgb[1] = pixels[1];
-    rgb[2] = pixels[0];
-  }
-}
-
 }  // namespace
 
 EncoderThread::EncoderThread(const Picture& picture, bool progressive, ByteSink& sink)
     : picture_(picture), progressive_(progressive), encoder_(sink) {
   try {
-    rgb_.resize(3 * static_cast<size_t>(picture.Width()));
     thread_ = std::thread([this] { Encode(); });
-  } catch (const std::bad_alloc&) {
-    throw msg::OutOfMemory();
   } catch (const std::system_error&) {
     throw msg::Resource();  // the system has no thread left to give
   }
@@ -63,10 +51,7 @@ void EncoderThread::Wait() {
 // Rows next .. end - 1; false, with the failure kept, when the encode failed.
 bool EncoderThread::EncodeRows(int32_t& next, int32_t end) {
   try {
-    for (; next < end; ++next) {
-      BgrxToRgb(picture_.Row(next), picture_.Width(), rgb_.data());
-      encoder_.WriteRow(rgb_.data());
-    }
+    for (; next < end; ++next) encoder_.WriteRow(picture_.Row(next));
     return true;
   } catch (const std::bad_alloc&) {
     failure_ = std::make_exception_ptr(msg::OutOfMemory());

@@ -10,7 +10,6 @@
 #include <exception>
 #include <mutex>
 #include <thread>
-#include <vector>
 
 #include "core/ByteStream.h"
 #include "image/jpeg/JpegCodec.h"
@@ -43,7 +42,6 @@ class EncoderThread {
   const Picture picture_;
   const bool progressive_;
   RowEncoder encoder_;
-  std::vector<uint8_t> rgb_;
   std::mutex mutex_;
   std::condition_variable woken_;
   // With the mutex held:

@@ -105,6 +105,7 @@ struct EncodeJob {
   const int32_t imageHeight;
   const bool progressive;
   JSAMPROW row = nullptr;  // the next row to hand over
+  std::vector<JSAMPLE> rgbRow;  // where the library can't take blue, green, red, unused itself
 };
 
 namespace {
@@ -245,8 +246,15 @@ void StartEncodeStep(void* context) {
 
   cinfo->image_width = static_cast<JDIMENSION>(job.imageWidth);
   cinfo->image_height = static_cast<JDIMENSION>(job.imageHeight);
+#ifdef JCS_EXTENSIONS
+  // The library's own colour conversion reads the stored order, with the
+  // arithmetic it uses for red, green, blue.
+  cinfo->input_components = 4;
+  cinfo->in_color_space = JCS_EXT_BGRX;
+#else
   cinfo->input_components = 3;
   cinfo->in_color_space = JCS_RGB;
+#endif
   jpeg_set_defaults(cinfo);
   cinfo->dct_method = JDCT_FLOAT;
   jpeg_set_quality(cinfo, 90, TRUE);
@@ -335,11 +343,28 @@ RowEncoder::~RowEncoder() = default;
 void RowEncoder::Start(int32_t width, int32_t height, bool progressive) {
   if (width == 0 || height == 0) return;
   job_ = std::make_unique<EncodeJob>(sink_, width, height, progressive);
+#ifndef JCS_EXTENSIONS
+  try {
+    job_->rgbRow.resize(3 * static_cast<size_t>(width));
+  } catch (const std::bad_alloc&) {
+    throw msg::OutOfMemory();
+  }
+#endif
   RunLibraryStep(*job_, StartEncodeStep);
 }
 
-void RowEncoder::WriteRow(const uint8_t* rgb) {
-  job_->row = const_cast<JSAMPROW>(rgb);  // libjpeg only reads the rows it is given
+void RowEncoder::WriteRow(const uint8_t* bgrx) {
+#ifdef JCS_EXTENSIONS
+  job_->row = const_cast<JSAMPROW>(bgrx);  // libjpeg only reads the rows it is given
+#else
+  JSAMPLE* rgb = job_->rgbRow.data();
+  for (int32_t x = 0; x < job_->imageWidth; ++x, bgrx += 4, rgb += 3) {
+    rgb[0] = bgrx[2];
+    rgb[1] = bgrx[1];
+    rgb[2] = bgrx[0];
+  }
+  job_->row = job_->rgbRow.data();
+#endif
   RunLibraryStep(*job_, WriteRowStep);
 }
 
@@ -349,11 +374,12 @@ void RowEncoder::Finish() {
   job_.reset();
 }
 
-void PackRgb(const ColorValue* colors, uint8_t* rgb, size_t width) {
-  for (size_t x = 0; x < width; ++x, rgb += 3) {
-    rgb[0] = static_cast<JSAMPLE>(colors[x] & 0xFF);
-    rgb[1] = static_cast<JSAMPLE>((colors[x] >> 8) & 0xFF);
-    rgb[2] = static_cast<JSAMPLE>((colors[x] >> 16) & 0xFF);
+void PackBgrx(const ColorValue* colors, uint8_t* bgrx, size_t width) {
+  for (size_t x = 0; x < width; ++x, bgrx += 4) {
+    bgrx[0] = static_cast<JSAMPLE>((colors[x] >> 16) & 0xFF);
+    bgrx[1] = static_cast<JSAMPLE>((colors[x] >> 8) & 0xFF);
+    bgrx[2] = static_cast<JSAMPLE>(colors[x] & 0xFF);
+    bgrx[3] = 0;
   }
 }
 
@@ -382,17 +408,17 @@ std::vector<uint8_t> Encode(const Picture* picture, bool progressive) {
   encoder.Start(picture->Width(), picture->Height(), progressive);
   const size_t width = static_cast<size_t>(picture->Width());
   std::vector<ColorValue> colors;
-  std::vector<uint8_t> rgb;
+  std::vector<uint8_t> bgrx;
   try {
     colors.resize(width);
-    rgb.resize(width * 3);
+    bgrx.resize(width * 4);
   } catch (const std::bad_alloc&) {
     throw msg::OutOfMemory();
   }
   for (int32_t y = 0; y < picture->Height(); ++y) {
     picture->ReadRow(y, colors.data());
-    PackRgb(colors.data(), rgb.data(), width);
-    encoder.WriteRow(rgb.data());
+    PackBgrx(colors.data(), bgrx.data(), width);
+    encoder.WriteRow(bgrx.data());
   }
   encoder.Finish();
   return sink.TakeBytes();

@@ -94,8 +94,9 @@ class RowEncoder {
 
   // Raises the too-big error for a side above 65500 before any row.
   void Start(int32_t width, int32_t height, bool progressive);
-  // The next row: red, green, blue for each pixel.
-  void WriteRow(const uint8_t* rgb);
+  // The next row as a display-compatible picture stores it: blue, green,
+  // red and an unused byte for each pixel.
+  void WriteRow(const uint8_t* bgrx);
   void Finish();
 
  private:
@@ -103,7 +104,7 @@ class RowEncoder {
   std::unique_ptr<EncodeJob> job_;
 };
 
-// Red, green, blue per pixel from the colour values of a row.
-void PackRgb(const ColorValue* colors, uint8_t* rgb, size_t width);
+// Blue, green, red, 0 per pixel from the colour values of a row.
+void PackBgrx(const ColorValue* colors, uint8_t* bgrx, size_t width);
 
 }  // namespace sw::jpeg

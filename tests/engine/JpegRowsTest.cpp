@@ -172,11 +172,11 @@ TEST(JpegRowEncoding, ASinkThatFillsUpEndsTheEncodeWithItsOwnError) {
       try {
         encoder.Start(picture.Width(), picture.Height(), progressive);
         std::vector<ColorValue> colors(300);
-        std::vector<uint8_t> rgb(900);
+        std::vector<uint8_t> bgrx(1200);
         for (int32_t y = 0; y < picture.Height(); ++y) {
           picture.ReadRow(y, colors.data());
-          jpeg::PackRgb(colors.data(), rgb.data(), colors.size());
-          encoder.WriteRow(rgb.data());
+          jpeg::PackBgrx(colors.data(), bgrx.data(), colors.size());
+          encoder.WriteRow(bgrx.data());
         }
         encoder.Finish();
       } catch (const Error& error) {
