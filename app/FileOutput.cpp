@@ -26,7 +26,7 @@ class StreamedOutput : public FileOutput {
   }
 
   // Both writers take the rows as a display-compatible picture stores them.
-  OutputRows Rows() override { return OutputRows::InRing(PixelOrder::kBgrx); }
+  OutputRows Rows() override { return OutputRows::InRing(); }
 
   void TakeRow(int32_t y, const uint8_t* row) override {
     if (empty_) return;  // a picture without pixels has no rows to write

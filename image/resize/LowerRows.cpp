@@ -16,13 +16,12 @@ constexpr int32_t kRowsPerWakeUp = 16;
 
 }  // namespace
 
-LowerRows::LowerRows(RowStream& stream, const ResizePlan& sizes, RowSpan span, PixelOrder order)
+LowerRows::LowerRows(RowStream& stream, const ResizePlan& sizes, RowSpan span)
     : stream_(stream),
       sizes_(sizes),
       span_(span),
-      order_(order),
       tuning_(CurrentResizeTuning()),
-      rowBytes_((order == PixelOrder::kRgb ? 3 : 4) * static_cast<size_t>(sizes.width)) {
+      rowBytes_(4 * static_cast<size_t>(sizes.width)) {
   try {
     store_.reset(new uint8_t[static_cast<size_t>(span_.end - span_.first) * rowBytes_]);
     thread_ = std::thread([this] { Make(); });
@@ -51,7 +50,7 @@ void LowerRows::Make() {
     std::unique_ptr<RowStream> alongside = stream_.OpenAlongside(first);
     if (alongside) {
       PulledRows rows(*alongside, sizes_, span_);
-      ResizeCore core(sizes_, rows, OutputRows::InRing(order_), ResizeCore::Company::kOnCallingThread, span_);
+      ResizeCore core(sizes_, rows, OutputRows::InRing(), ResizeCore::Company::kOnCallingThread, span_);
       for (int32_t y = span_.first; y < span_.end; ++y) {
         std::memcpy(store_.get() + static_cast<size_t>(made) * rowBytes_, core.Complete(y), rowBytes_);
         core.Used(y);

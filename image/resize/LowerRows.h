@@ -23,10 +23,10 @@ namespace sw {
 
 class LowerRows {
  public:
-  // Starts making the output rows `span` of `sizes` in `order` from a reader
+  // Starts making the output rows `span` of `sizes` from a reader
   // alongside `stream`, tuned as the calling thread's resizes are. Never
   // raises: a thread or a store that can't be had gives no rows.
-  LowerRows(RowStream& stream, const ResizePlan& sizes, RowSpan span, PixelOrder order);
+  LowerRows(RowStream& stream, const ResizePlan& sizes, RowSpan span);
   // Stops the thread and joins it: at once between rows, after the pass over
   // the upper rows when it is under way.
   ~LowerRows();
@@ -51,7 +51,6 @@ class LowerRows {
   RowStream& stream_;
   const ResizePlan& sizes_;
   const RowSpan span_;
-  const PixelOrder order_;
   const ResizeTuning tuning_;
   const size_t rowBytes_;
   std::unique_ptr<uint8_t[]> store_;  // the span's rows, in order

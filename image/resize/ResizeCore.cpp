@@ -46,7 +46,7 @@ int32_t ResizeCore::RowsInFlight(const ResizePlan& sizes, Company company) {
 }
 
 ResizeCore::ResizeCore(ResizePlan plan, SourceRows& source, OutputRows rows, Company company, RowSpan span)
-    : plan_(std::move(plan)), span_(span), source_(source), order_(rows.order_) {
+    : plan_(std::move(plan)), span_(span), source_(source) {
   span_.end = std::min(span_.end, plan_.height);
   span_.first = std::min(std::max(span_.first, 0), span_.end);
   used_.store(span_.first, std::memory_order_relaxed);
@@ -73,7 +73,7 @@ ResizeCore::ResizeCore(ResizePlan plan, SourceRows& source, OutputRows rows, Com
     schedule_.emplace(span_.end - span_.first, threads, rowsPerTask, [this](int32_t index, int worker) {
       const int32_t y = span_.first + index;
       if (ring_ && y - used_.load(std::memory_order_acquire) >= ringRows_) throw std::logic_error("a row ahead of the ring");
-      makers_[static_cast<size_t>(worker)].Make(y, PlaceOf(y), order_);
+      makers_[static_cast<size_t>(worker)].Make(y, PlaceOf(y));
     });
   } catch (const std::bad_alloc&) {
     throw msg::OutOfMemory();  // tables and rows are bounded by the row widths; still, the platform may refuse

@@ -30,20 +30,18 @@ class OutputRows {
  public:
   // In place in `destination`, a display-compatible picture of the plan's
   // size: every row stays where it is made.
-  static OutputRows InPicture(Picture& destination) { return OutputRows(&destination, PixelOrder::kBgrx); }
-  // In a small ring of the core's own, in `order`: a row's place is made
-  // again once the row has been used.
-  static OutputRows InRing(PixelOrder order) { return OutputRows(nullptr, order); }
+  static OutputRows InPicture(Picture& destination) { return OutputRows(&destination); }
+  // In a small ring of the core's own, laid out as the picture's: a row's
+  // place is made again once the row has been used.
+  static OutputRows InRing() { return OutputRows(nullptr); }
 
   // The picture the rows are made in; null for a ring.
   Picture* Destination() const { return picture_; }
-  PixelOrder Order() const { return order_; }
 
  private:
   friend class ResizeCore;
-  OutputRows(Picture* picture, PixelOrder order) : picture_(picture), order_(order) {}
+  explicit OutputRows(Picture* picture) : picture_(picture) {}
   Picture* picture_;
-  PixelOrder order_;
 };
 
 // Output rows first .. end - 1: the part of a resize one core makes, when
@@ -95,7 +93,6 @@ class ResizeCore {
   ResizePlan plan_;
   RowSpan span_;
   SourceRows& source_;
-  const PixelOrder order_;
   void PrepareDestination(const Picture& destination);
 
   uint8_t* pictureBits_ = nullptr;  // rows made in a picture: its store

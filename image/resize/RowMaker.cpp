@@ -7,29 +7,6 @@
 #include "image/resize/FloatingPoint.h"
 
 namespace sw {
-namespace {
-
-// Red, green, blue per pixel from the blue, green, red of `channels`.
-void PackRgb(const uint8_t* channels, int32_t width, uint8_t* target) {
-  for (size_t i = 0, end = 3 * static_cast<size_t>(width); i < end; i += 3) {
-    target[i] = channels[i + 2];
-    target[i + 1] = channels[i + 1];
-    target[i + 2] = channels[i];
-  }
-}
-
-// The same from 4-byte pixels, in place: each pixel is read before its
-// samples are written, at or before where it lay.
-void BgrxToRgbInPlace(uint8_t* pixels, int32_t width) {
-  for (size_t x = 0; x < static_cast<size_t>(width); ++x) {
-    const uint8_t blue = pixels[4 * x], green = pixels[4 * x + 1], red = pixels[4 * x + 2];
-    pixels[3 * x] = red;
-    pixels[3 * x + 1] = green;
-    pixels[3 * x + 2] = blue;
-  }
-}
-
-}  // namespace
 
 RowMaker::RowMaker(const ResizePlan& plan, const SourceRows& source)
     : plan_(plan), source_(source), directStep_(source.DirectStep()) {
@@ -42,11 +19,10 @@ RowMaker::RowMaker(const ResizePlan& plan, const SourceRows& source)
   channels_.resize(values + 1);
 }
 
-void RowMaker::Make(int32_t y, uint8_t* target, PixelOrder order) {
+void RowMaker::Make(int32_t y, uint8_t* target) {
   ResamplerArithmetic arithmetic;  // each thread has its own floating-point state
   if (!plan_.tables) {
     MakeWithoutTables(y, target);
-    if (order == PixelOrder::kRgb) BgrxToRgbInPlace(target, plan_.width);
     return;
   }
   const Anchor a = AnchorOf(y, plan_.scaleY);
@@ -64,11 +40,7 @@ void RowMaker::Make(int32_t y, uint8_t* target, PixelOrder order) {
   }
   counts_.finalValues += static_cast<uint64_t>(count);
   counts_.finalExtended += FinalRow(T, slopes_.data(), y, a.origin, plan_.fast, channels_.data(), count);
-  if (order == PixelOrder::kRgb) {
-    PackRgb(channels_.data(), plan_.width, target);
-  } else {
-    PackPixels(channels_.data(), plan_.width, target);
-  }
+  PackPixels(channels_.data(), plan_.width, target);
 }
 
 // The row values of source row `row` (the row H is white) in a slot other

@@ -14,18 +14,14 @@
 
 namespace sw {
 
-enum class PixelOrder {
-  kBgrx,  // blue, green, red, 0: the stored form of a display-compatible picture
-  kRgb,   // red, green, blue
-};
-
 class RowMaker {
  public:
   RowMaker(const ResizePlan& plan, const SourceRows& source);
 
-  // Output row y into `target`, in `order` (4 x W' bytes of room for either),
-  // under the resampler's arithmetic, which it sets for the row.
-  void Make(int32_t y, uint8_t* target, PixelOrder order = PixelOrder::kBgrx);
+  // Output row y into `target` as a display-compatible picture stores it
+  // (blue, green, red, 0: 4 x W' bytes), under the resampler's arithmetic,
+  // which it sets for the row.
+  void Make(int32_t y, uint8_t* target);
 
   const ValueCounts& Counts() const { return counts_; }
 

@@ -84,7 +84,7 @@ bool ResizeSpan(RowStream& stream, const ResizePlan& sizes, OutputRows rows, Row
 // the end of the file when it did not reach it, from the stream after all.
 bool ResizeInTwo(RowStream& stream, const ResizePlan& sizes, OutputRows rows, RowSink& sink, ResizeHost& host,
                  RowSpan lower) {
-  LowerRows below(stream, sizes, lower, rows.Order());
+  LowerRows below(stream, sizes, lower);
   ResizeStats stats;
   if (!ResizeSpan(stream, sizes, rows, sink, host, RowSpan{0, lower.first}, stats)) return false;
   int32_t y = lower.first;

@@ -111,7 +111,7 @@ Outcome Resize(const SourceFile& file, bool twoReaders, int stopAfter = -1) {
   const ResizePlan sizes = PlanSizes(file.width, file.height, kScaleX, kScaleY);
   Recorder recorder(outcome, sizes.width, stopAfter);
   try {
-    outcome.completed = ResizeStream(reader, sizes, OutputRows::InRing(PixelOrder::kBgrx), recorder, recorder);
+    outcome.completed = ResizeStream(reader, sizes, OutputRows::InRing(), recorder, recorder);
   } catch (const Error& error) {
     outcome.failure = error.Text();
   }
