@@ -266,10 +266,10 @@ void TForm1::RowDone(int percent) {
   // Most rows leave the percentage as it was, and the bar with it.
   if (percent != shownProgress_) SetProgress(percent);
   // The messages waiting are handled after the row, but the queue is asked
-  // at most once in a period of the poll timer: rows come every few
-  // microseconds, and under Wine every look at the queue is a round trip to
-  // its server that costs more than the row. A message never waits longer
-  // than the timer's own period for it.
+  // at most once in a period of the poll timer (10 ms, as the system runs
+  // it): rows come every few microseconds, and under Wine every look at the
+  // queue is a round trip to its server that costs more than the row. A
+  // message never waits longer than the timer's own period for it.
   const auto now = std::chrono::steady_clock::now();
   if (now - lastMessagePass_ < kMessagePassInterval) return;
   App().ProcessPendingMessages();
