@@ -188,6 +188,40 @@ TEST(JpegRowEncoding, ASinkThatFillsUpEndsTheEncodeWithItsOwnError) {
   }
 }
 
+// Rows go to the encoder as a display-compatible picture stores them: blue,
+// green, red and a byte that carries no colour.
+TEST(JpegRowEncoding, RowsAreTakenInTheStoredOrderWhateverTheirFourthByte) {
+  const int32_t width = 67, height = 45;
+  const Picture pattern = jpegtest::PatternPicture(width, height, 32);
+  const Bytes whole = jpeg::Encode(&pattern, false);
+  ASSERT_FALSE(whole.empty());
+  for (uint8_t unused : {0x00, 0x5A, 0xFF}) {
+    MemorySink sink;
+    jpeg::RowEncoder encoder(sink);
+    encoder.Start(width, height, false);
+    std::vector<uint8_t> row(4 * static_cast<size_t>(width));
+    for (int32_t y = 0; y < height; ++y) {
+      std::copy(pattern.Row(y), pattern.Row(y) + row.size(), row.begin());
+      for (size_t x = 3; x < row.size(); x += 4) row[x] = unused;
+      encoder.WriteRow(row.data());
+    }
+    encoder.Finish();
+    EXPECT_EQ(sink.Bytes(), whole) << "fourth byte " << int{unused};
+  }
+
+  // Each channel lands where it belongs: a flat colour comes back as itself,
+  // give or take the quantizer's rounding.
+  Picture flat = Picture::CreateDisplayCompatible(16, 16);
+  const ColorValue color = 0x00204080;  // red 0x80, green 0x40, blue 0x20
+  for (int32_t y = 0; y < 16; ++y)
+    for (int32_t x = 0; x < 16; ++x) flat.WritePixel(x, y, color);
+  const Bytes encoded = jpeg::Encode(&flat, false);
+  const Picture decoded = jpeg::Decode(encoded.data(), encoded.size(), false);
+  const ColorValue back = decoded.ReadPixel(7, 7);
+  for (int shift : {0, 8, 16})
+    EXPECT_NEAR(static_cast<int>((back >> shift) & 0xFF), static_cast<int>((color >> shift) & 0xFF), 3) << shift;
+}
+
 TEST(JpegRowEncoding, AnEmptyPictureTakesNoRowsAndGivesNoBytes) {
   MemorySink sink;
   jpeg::RowEncoder encoder(sink);
