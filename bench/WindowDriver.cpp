@@ -60,20 +60,6 @@ HWND WaitForWindow(const wchar_t* className, DWORD process, const char* what) {
   return window;
 }
 
-// The program's shown dialog while a span is being timed. Looked up by its
-// class, it costs the system one question a poll when there is none; a walk
-// over every window (FindVisibleWindow) asks three for each, which under
-// Wine is a fifth of a processor taken from the program being timed.
-HWND FindShownDialog(DWORD process) {
-  for (HWND window = FindWindowExW(nullptr, nullptr, L"#32770", nullptr); window;
-       window = FindWindowExW(nullptr, window, L"#32770", nullptr)) {
-    DWORD owner = 0;
-    GetWindowThreadProcessId(window, &owner);
-    if (owner == process && IsWindowVisible(window)) return window;
-  }
-  return nullptr;
-}
-
 BOOL CALLBACK PrintStaticText(HWND child, LPARAM) {
   wchar_t name[64] = L"", text[512] = L"";
   GetClassNameW(child, name, 64);
@@ -128,8 +114,7 @@ void TimeRun(HWND main, DWORD process, const Job& job, const std::wstring& targe
 
   const double clicked = Seconds();
   PostMessageW(execute, BM_CLICK, 0, 0);
-  HWND dialog = nullptr;
-  WaitFor([&] { return (dialog = FindShownDialog(process)) != nullptr; }, "no save dialog");
+  HWND dialog = WaitForWindow(L"#32770", process, "no save dialog");
   const double asked = Seconds();
   EnterFileName(dialog, target);
   const double confirmed = Seconds();

@@ -4,35 +4,22 @@
 
 #include <windows.h>
 
-#include <cwchar>
-
 namespace sw {
 
 // The first visible top-level window of the class, of the process (any
-// process when it is 0); null when there is none.
+// process when it is 0); null when there is none. Drivers ask this every
+// millisecond while a run is being timed: looked up by class, it is one
+// question to the system when there is no such window, where a walk over
+// every window asks three for each, which under Wine took a fifth of a
+// processor from the program being timed.
 inline HWND FindVisibleWindow(const wchar_t* className, DWORD process) {
-  struct Search {
-    const wchar_t* className;
-    DWORD process;
-    HWND found;
-  } search{className, process, nullptr};
-  EnumWindows(
-      [](HWND window, LPARAM parameter) -> BOOL {
-        auto* search = reinterpret_cast<Search*>(parameter);
-        // Nothing here may throw: the system calls this.
-        wchar_t name[64] = L"";
-        GetClassNameW(window, name, 64);
-        DWORD owner = 0;
-        GetWindowThreadProcessId(window, &owner);
-        if (IsWindowVisible(window) && std::wcscmp(name, search->className) == 0 &&
-            (search->process == 0 || search->process == owner)) {
-          search->found = window;
-          return FALSE;
-        }
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&search));
-  return search.found;
+  for (HWND window = FindWindowExW(nullptr, nullptr, className, nullptr); window;
+       window = FindWindowExW(nullptr, window, className, nullptr)) {
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    if (IsWindowVisible(window) && (process == 0 || process == owner)) return window;
+  }
+  return nullptr;
 }
 
 }  // namespace sw
